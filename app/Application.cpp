@@ -1,0 +1,93 @@
+#include "app/Application.h"
+
+#include "app/AboutBox.h"
+#include "app/MainForm.h"
+#include "app/PolicyGate.h"
+#include "image/DitherForm.h"
+#include "image/ResizeForm.h"
+#include "panel/ControlForm.h"
+#include "platform/UserDialogs.h"
+#include "platform/registry/RegistryAccessor.h"
+#include "seal/MdiChild.h"
+#include "sibling/MessageForm.h"
+
+#include <QApplication>
+
+namespace velmr::app {
+namespace {
+ProgramWindows* g_windows = nullptr;
+const char* const kHelpFileProperty = "velmrHelpFile";
+const QString kRegistryCaption = QStringLiteral("瑠環印影MGR");
+}  // namespace
+
+ProgramWindows::ProgramWindows()
+{
+    g_windows = this;
+    mainForm = std::make_unique<TMainForm>();
+    aboutBox = std::make_unique<TAboutBox>(mainForm.get());
+    controlForm = std::make_unique<panel::TControlForm>(mainForm.get());
+    messageForm = std::make_unique<sibling::TMessageForm>(mainForm.get());
+    ditherForm = std::make_unique<image::TDitherForm>(mainForm.get());
+    resizeForm = std::make_unique<image::TResizeForm>(mainForm.get());
+    mainForm->SetCompanions(aboutBox.get(), controlForm.get());
+    seal::TMDIChild::SetEditPanel(controlForm.get());
+}
+
+ProgramWindows::~ProgramWindows()
+{
+    if (mainForm)
+        mainForm->DestroyDocuments();
+    seal::TMDIChild::SetEditPanel(nullptr);
+    resizeForm.reset();
+    ditherForm.reset();
+    messageForm.reset();
+    controlForm.reset();
+    aboutBox.reset();
+    mainForm.reset();
+    g_windows = nullptr;
+}
+
+ProgramWindows* Windows()
+{
+    return g_windows;
+}
+
+void InitialiseApplication()
+{
+    QApplication::setApplicationName(kApplicationTitle);
+    QGuiApplication::setDesktopFileName(QStringLiteral("velmrmgr"));
+    qApp->setProperty(kHelpFileProperty, kHelpFile);
+}
+
+QString ApplicationHelpFile()
+{
+    return qApp ? qApp->property(kHelpFileProperty).toString() : QString();
+}
+
+int RunProgram(int argc, char** argv)
+{
+    const PolicyDecision decision = CheckStartPolicy(*platform::CurrentUserRegistry());
+    if (decision.forbidden)
+        return 1;
+
+    QApplication application(argc, argv);
+    if (decision.storeUnreadable) {
+        // Without the store the administrator's policy cannot be checked.
+        platform::ShowMessage(nullptr, kRegistryCaption, decision.problem);
+        return 1;
+    }
+    InitialiseApplication();
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    int status = 0;
+    {
+        ProgramWindows windows;
+        if (!decision.problem.isEmpty())
+            platform::ShowMessage(windows.mainForm.get(), kRegistryCaption, decision.problem);
+        windows.mainForm->show();
+        status = application.exec();
+    }
+    return status == 0 ? 0 : status;
+}
+
+}  // namespace velmr::app

@@ -1,0 +1,472 @@
+#include "app/MainForm.h"
+
+#include "app/AboutBox.h"
+#include "app/Glyphs.h"
+#include "image/ImgKit.h"
+#include "panel/ControlForm.h"
+#include "platform/UserDialogs.h"
+#include "seal/MdiChild.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace velmr::app {
+namespace {
+
+constexpr int kSpeedPanelHeight = 30;
+constexpr int kButtonSize = 25;
+constexpr int kButtonTop = 2;
+
+// Colours of the number shown for a bitmap seal's picture, by its ColorType.
+int ColoursShown(std::int32_t colorType)
+{
+    switch (colorType) {
+    case 0:
+        return 2;
+    case 1:
+    case 2:
+        return 16;
+    case 3:
+    case 4:
+        return 256;
+    default:
+        return 1600000;
+    }
+}
+
+const char* const kLongHintProperty = "velmrLongHint";
+
+}  // namespace
+
+QString LongHint(const QString& hint)
+{
+    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
+    return bar < 0 ? hint : hint.mid(bar + 1);
+}
+
+QString ShortHint(const QString& hint)
+{
+    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
+    return bar < 0 ? hint : hint.left(bar);
+}
+
+TMainForm::TMainForm(QWidget* parent)
+    : QMainWindow(parent), mdiArea_(new QMdiArea(this)), statusBar_(new QStatusBar(this))
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("瑠環印影マネージャー"));
+    setWindowIcon(ProgramIcon());
+    resize(606, 400);
+    mdiArea_->setObjectName(QStringLiteral("ClientArea"));
+    mdiArea_->setBackground(palette().brush(QPalette::Dark));
+    setCentralWidget(mdiArea_);
+    statusBar_->setObjectName(QStringLiteral("StatusBar"));
+    statusBar_->setSizeGripEnabled(false);
+    setStatusBar(statusBar_);
+
+    BuildMenus();
+    BuildSpeedPanel();
+    ConnectHandlers();
+    FormCreate();
+}
+
+TMainForm::~TMainForm()
+{
+    FormDestroy();
+}
+
+void TMainForm::SetCompanions(TAboutBox* aboutBox, panel::TControlForm* controlForm)
+{
+    aboutBox_ = aboutBox;
+    controlForm_ = controlForm;
+}
+
+QAction* TMainForm::AddItem(QMenu* menu, const char* name, const QString& caption,
+                            const QString& hint, bool enabled)
+{
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    action->setStatusTip(LongHint(hint));
+    action->setEnabled(enabled);
+    return action;
+}
+
+void TMainForm::BuildMenus()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    const auto submenu = [](QMenu* parent, const char* name, const QString& caption,
+                            const QString& hint) {
+        QMenu* menu = parent->addMenu(caption);
+        menu->menuAction()->setObjectName(QLatin1String(name));
+        menu->menuAction()->setStatusTip(LongHint(hint));
+        return menu;
+    };
+    const auto topMenu = [bar](const char* name, const QString& caption, const QString& hint) {
+        QMenu* menu = bar->addMenu(caption);
+        menu->setObjectName(QLatin1String(name) + QStringLiteral("Menu"));
+        menu->menuAction()->setObjectName(QLatin1String(name));
+        menu->menuAction()->setStatusTip(LongHint(hint));
+        return menu;
+    };
+
+    QMenu* file = topMenu("File1", QStringLiteral("ﾌｧｲﾙ(&F)"), QStringLiteral("ﾌｧｲﾙ操作に関するｺﾏﾝﾄﾞ"));
+    File1 = file->menuAction();
+    QMenu* fileNew =
+        submenu(file, "FileNewItem", QStringLiteral("新規作成(&N)"), QStringLiteral("新規ﾌｧｲﾙの作成"));
+    FileNewItem = fileNew->menuAction();
+    mNewName = AddItem(fileNew, "mNewName", QStringLiteral("認印の作成"), QString(), true);
+    mNewDate = AddItem(fileNew, "mNewDate", QStringLiteral("日付印の作成"), QString(), true);
+    FileOpenItem = AddItem(file, "FileOpenItem", QStringLiteral("開く(&O)"),
+                           QStringLiteral("既存のﾌｧｲﾙを開く"), true);
+    FileCloseItem = AddItem(file, "FileCloseItem", QStringLiteral("閉じる(&C)"),
+                            QStringLiteral("ﾌｧｲﾙを閉じる"), true);
+    FileSaveItem = AddItem(file, "FileSaveItem", QStringLiteral("上書き保存(&S)"),
+                           QStringLiteral("ﾌｧｲﾙを保存する"), false);
+    FileSaveAsItem = AddItem(file, "FileSaveAsItem", QStringLiteral("名前を付けて保存(&A)..."),
+                             QStringLiteral("ﾌｧｲﾙに別の名前を付けて保存"), false);
+    file->addSeparator()->setObjectName(QStringLiteral("N1"));
+    FileExitItem = AddItem(file, "FileExitItem", QStringLiteral("終了(&X)"),
+                           QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝの終了"), true);
+
+    QMenu* edit = topMenu("Edit1", QStringLiteral("編集(&E)"), QString());
+    Edit1 = edit->menuAction();
+    CutItem = AddItem(edit, "CutItem", QStringLiteral("切り取り(&T)"),
+                      QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞへ切り取り"), false);
+    CutItem->setVisible(false);
+    CopyItem = AddItem(edit, "CopyItem", QStringLiteral("ｺﾋﾟｰ(&C)"),
+                       QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞへｺﾋﾟｰ"), false);
+    PasteItem = AddItem(edit, "PasteItem", QStringLiteral("貼り付け(&P)"),
+                        QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞから貼り付け"), true);
+    mReplica = AddItem(edit, "mReplica", QStringLiteral("認印・日付印を複製"), QString(), false);
+
+    QMenu* velmor = topMenu("mVelmor", QStringLiteral("瑠環印鑑(&M)"), QString());
+    mVelmor = velmor->menuAction();
+    mRegist = AddItem(velmor, "mRegist", QStringLiteral("この印鑑を瑠環印鑑へ登録する(&R)"),
+                      QString(), false);
+    QMenu* current =
+        submenu(velmor, "mCurrent", QStringLiteral("現在の瑠環印鑑のﾃﾞｰﾀを取込む(&G)"), QString());
+    mCurrent = current->menuAction();
+    mCurrent->setEnabled(false);
+    mCurName = AddItem(current, "mCurName", QStringLiteral("認印の取込み"), QString(), true);
+    mCurDate = AddItem(current, "mCurDate", QStringLiteral("日付印の取込み"), QString(), true);
+    mCurBitmap = AddItem(current, "mCurBitmap", QStringLiteral("ﾋﾞｯﾄﾏｯﾌﾟ印の取込み"), QString(), true);
+    QMenu* old = submenu(velmor, "m083", QStringLiteral("瑠環印鑑０．８３ﾃﾞｰﾀの取込み(&C)"), QString());
+    m083 = old->menuAction();
+    m083->setEnabled(false);
+    m08Name = AddItem(old, "m08Name", QStringLiteral("認印の取込み"), QString(), true);
+    m08Date = AddItem(old, "m08Date", QStringLiteral("日付印の取込み"), QString(), true);
+
+    QMenu* window =
+        topMenu("Window1", QStringLiteral("ｳｨﾝﾄﾞｳ(&W)"), QStringLiteral("ｳｨﾝﾄﾞｳ操作に関するｺﾏﾝﾄﾞ"));
+    Window1 = window->menuAction();
+    WindowCascadeItem = AddItem(window, "WindowCascadeItem", QStringLiteral("重ねて表示(&C)"),
+                                QStringLiteral("ｳｨﾝﾄﾞｳを重なりあうように並べ直す"), true);
+    WindowTileItem = AddItem(window, "WindowTileItem", QStringLiteral("並べて表示(&T)"),
+                             QStringLiteral("ｳｨﾝﾄﾞｳを重ならないように並べ直す"), true);
+    WindowArrangeItem = AddItem(window, "WindowArrangeItem", QStringLiteral("ｱｲｺﾝの整列(&A)"),
+                                QStringLiteral("ｱｲｺﾝをｳｨﾝﾄﾞｳの下に並べ直す"), true);
+    WindowMinimizeItem = AddItem(window, "WindowMinimizeItem", QStringLiteral("すべてをｱｲｺﾝ化(&M)"),
+                                 QStringLiteral("すべてのｳｨﾝﾄﾞｳをｱｲｺﾝ状態にする"), true);
+
+    QMenu* help = topMenu("Help1", QStringLiteral("ﾍﾙﾌﾟ(&H)"), QStringLiteral("ﾄﾋﾟｯｸの検索"));
+    Help1 = help->menuAction();
+    mHelp = AddItem(help, "mHelp", QStringLiteral("瑠環印影ﾏﾈｰｼﾞｬｰのﾍﾙﾌﾟ(&H)"), QString(), true);
+    HelpAboutItem = AddItem(help, "HelpAboutItem", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&A)"), QString(), true);
+}
+
+QAction* TMainForm::AddButton(const char* name, int left, const QString& hint, bool enabled,
+                              bool visible)
+{
+    auto* action = new QAction(this);
+    action->setObjectName(QLatin1String(name));
+    action->setIcon(ToolGlyph(QLatin1String(name)));
+    action->setToolTip(ShortHint(hint));
+    action->setStatusTip(LongHint(hint));
+    action->setEnabled(enabled);
+    auto* button = new QToolButton(speedPanel_);
+    button->setObjectName(QLatin1String(name) + QStringLiteral("Button"));
+    button->setDefaultAction(action);
+    button->setAutoRaise(false);
+    button->setIconSize(QSize(18, 18));
+    button->setGeometry(left, kButtonTop, kButtonSize, kButtonSize);
+    button->setVisible(visible);
+    // The status bar shows the long part of the hint of whatever the mouse points at, also
+    // when that part is empty.
+    button->setProperty(kLongHintProperty, LongHint(hint));
+    button->installEventFilter(this);
+    return action;
+}
+
+void TMainForm::BuildSpeedPanel()
+{
+    auto* toolBar = new QToolBar(this);
+    toolBar->setObjectName(QStringLiteral("SpeedPanelBar"));
+    toolBar->setMovable(false);
+    toolBar->setFloatable(false);
+    toolBar->toggleViewAction()->setVisible(false);
+    toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    toolBar->setContentsMargins(0, 0, 0, 0);
+    toolBar->setStyleSheet(QStringLiteral("QToolBar { border: 0px; padding: 0px; spacing: 0px; }"));
+    speedPanel_ = new QWidget(toolBar);
+    speedPanel_->setObjectName(QStringLiteral("SpeedPanel"));
+    speedPanel_->setFixedHeight(kSpeedPanelHeight);
+    speedPanel_->setMinimumWidth(320);
+    speedPanel_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    toolBar->addWidget(speedPanel_);
+    addToolBar(Qt::TopToolBarArea, toolBar);
+
+    sbNewName = AddButton("sbNewName", 4, QStringLiteral("認印新規作成|"), true);
+    sbNewDate = AddButton("sbNewDate", 28, QStringLiteral("日付印新規作成|"), true);
+    OpenBtn = AddButton("OpenBtn", 51, QStringLiteral("開く|"), true);
+    SaveBtn = AddButton("SaveBtn", 75, QStringLiteral("上書き保存|"), false);
+    PasteBtn = AddButton("PasteBtn", 104, QStringLiteral("認印・日付印の複製|"), false);
+    sbToVelmor = AddButton("sbToVelmor", 132, QStringLiteral("瑠環印鑑へ登録|"), false);
+    ExitBtn = AddButton("ExitBtn", 168, QStringLiteral("終了|"), true);
+    CutBtn = AddButton("CutBtn", 244, QStringLiteral("切り取り|"), false, false);
+    CopyBtn = AddButton("CopyBtn", 292, QStringLiteral("ｺﾋﾟｰ|"), false, false);
+}
+
+void TMainForm::ConnectHandlers()
+{
+    for (QAction* action : {mNewName, mNewDate, sbNewName, sbNewDate}) {
+        connect(action, &QAction::triggered, this, [this, action] { mNewNameClick(action); });
+    }
+    connect(mReplica, &QAction::triggered, this, &TMainForm::mReplicaClick);
+    connect(PasteBtn, &QAction::triggered, this, &TMainForm::mReplicaClick);
+    connect(FileCloseItem, &QAction::triggered, this, &TMainForm::FileCloseItemClick);
+    connect(FileExitItem, &QAction::triggered, this, &TMainForm::FileExitItemClick);
+    connect(ExitBtn, &QAction::triggered, this, &TMainForm::FileExitItemClick);
+    connect(WindowCascadeItem, &QAction::triggered, this, &TMainForm::WindowCascadeItemClick);
+    connect(WindowMinimizeItem, &QAction::triggered, this, &TMainForm::WindowMinimizeItemClick);
+    connect(HelpAboutItem, &QAction::triggered, this, &TMainForm::HelpAboutItemClick);
+
+    // Commands whose work this build does not do yet: shown, never enabled.
+    unavailable_ = {mNewDate, sbNewDate, FileOpenItem, OpenBtn, FileSaveItem, SaveBtn,
+                    FileSaveAsItem, CopyItem, PasteItem, mRegist, sbToVelmor, WindowTileItem,
+                    WindowArrangeItem, mHelp};
+    for (QAction* action : std::as_const(unavailable_))
+        action->setEnabled(false);
+}
+
+void TMainForm::SetCommandEnabled(QAction* command, bool enabled)
+{
+    command->setEnabled(enabled && !unavailable_.contains(command));
+}
+
+void TMainForm::FormCreate()
+{
+    // The hint handler is this window's own status-tip handling (event()); the active-window
+    // change reaches UpdateMenuItems through these two hooks.
+    focusHook_ = connect(qApp, &QApplication::focusChanged, this,
+                         [this](QWidget*, QWidget*) { OnActiveWindowChanged(); });
+    activationHook_ = connect(mdiArea_, &QMdiArea::subWindowActivated, this,
+                              [this](QMdiSubWindow*) { OnActiveWindowChanged(); });
+    hooked_ = true;
+    image::ImgKitLoadLibrary();
+}
+
+void TMainForm::FormShow()
+{
+    if (!controlForm_)
+        return;
+    controlForm_->Collapse();
+    const QRect main = frameGeometry();
+    const int outerWidth = controlForm_->frameGeometry().width();
+    controlForm_->move(main.left() + main.width() - outerWidth - 7, main.top() + 75);
+    controlForm_->show();
+}
+
+void TMainForm::FormDestroy()
+{
+    if (hooked_) {
+        disconnect(focusHook_);
+        disconnect(activationHook_);
+        hooked_ = false;
+    }
+    image::ImgKitUnloadLibrary();
+}
+
+void TMainForm::OnActiveWindowChanged()
+{
+    if (hooked_)
+        UpdateMenuItems();
+}
+
+void TMainForm::SetApplicationHint(const QString& hint)
+{
+    hint_ = hint;
+    ShowStatusHint();
+}
+
+void TMainForm::ShowStatusHint()
+{
+    if (hint_.isEmpty())
+        statusBar_->clearMessage();
+    else
+        statusBar_->showMessage(hint_);
+}
+
+bool TMainForm::event(QEvent* event)
+{
+    if (event->type() == QEvent::StatusTip) {
+        SetApplicationHint(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Enter) {
+        const QVariant hint = watched->property(kLongHintProperty);
+        if (hint.isValid())
+            SetApplicationHint(hint.toString());
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        FormShow();
+    }
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    QCoreApplication::quit();
+}
+
+QList<seal::TMDIChild*> TMainForm::Documents() const
+{
+    QList<seal::TMDIChild*> documents;
+    const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList(QMdiArea::CreationOrder);
+    for (QMdiSubWindow* window : windows) {
+        if (auto* document = qobject_cast<seal::TMDIChild*>(window->widget()))
+            documents << document;
+    }
+    return documents;
+}
+
+seal::TMDIChild* TMainForm::ActiveDocument() const
+{
+    QMdiSubWindow* window = mdiArea_->currentSubWindow();
+    return window ? qobject_cast<seal::TMDIChild*>(window->widget()) : nullptr;
+}
+
+seal::TMDIChild* TMainForm::NewChildWindow(const QString& name)
+{
+    auto* document = new seal::TMDIChild;
+    QMdiSubWindow* window = mdiArea_->addSubWindow(document);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowIcon(ProgramIcon());
+    document->SetCaption(name);
+    window->show();
+    mdiArea_->setActiveSubWindow(window);
+    return document;
+}
+
+void TMainForm::DestroyDocuments()
+{
+    const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList(QMdiArea::CreationOrder);
+    for (auto it = windows.crbegin(); it != windows.crend(); ++it)
+        delete *it;
+}
+
+void TMainForm::UpdateMenuItems()
+{
+    const QList<seal::TMDIChild*> documents = Documents();
+    const bool any = !documents.isEmpty();
+    for (QAction* command : {FileCloseItem, FileSaveItem, FileSaveAsItem, CutItem, SaveBtn, CutBtn,
+                             CopyBtn, WindowCascadeItem, WindowTileItem, WindowArrangeItem,
+                             WindowMinimizeItem})
+        SetCommandEnabled(command, any);
+    if (VelmorPresent) {
+        SetCommandEnabled(mRegist, any);
+        SetCommandEnabled(sbToVelmor, any);
+    }
+    seal::TMDIChild* active = any ? ActiveDocument() : nullptr;
+    if (!active) {
+        if (controlForm_)
+            controlForm_->Collapse();
+        return;
+    }
+    if (controlForm_) {
+        controlForm_->SetActiveChild(active);
+        if (active->Kind != seal::kNoKind)
+            controlForm_->ShowEditPanel(*active);
+    }
+    if (active->Kind == seal::kBitmapSeal) {
+        SetCommandEnabled(CopyItem, true);
+        SetCommandEnabled(PasteBtn, false);
+        SetCommandEnabled(mReplica, false);
+        statusBar_->showMessage(QStringLiteral("画像情報 ： 横[%1], 縦[%2], 色数[%3]")
+                                    .arg(active->ImageInfo.Width)
+                                    .arg(active->ImageInfo.Height)
+                                    .arg(ColoursShown(active->ImageInfo.ColorType)));
+    } else {
+        SetCommandEnabled(CopyItem, false);
+        SetCommandEnabled(PasteBtn, true);
+        SetCommandEnabled(mReplica, true);
+    }
+}
+
+void TMainForm::mNewNameClick(QObject* sender)
+{
+    if (sender != mNewName && sender != sbNewName)
+        return;  // new date seals come with the date seal drawing
+    seal::TMDIChild* document = NewChildWindow(QString());
+    document->InitNewNameSeal();
+}
+
+void TMainForm::mReplicaClick()
+{
+    seal::TMDIChild* source = ActiveDocument();
+    if (!source)
+        return;
+    seal::TMDIChild* copy = NewChildWindow(QString());
+    copy->DuplicateFrom(*source);
+}
+
+void TMainForm::FileCloseItemClick()
+{
+    if (QMdiSubWindow* window = mdiArea_->currentSubWindow())
+        window->close();
+}
+
+void TMainForm::FileExitItemClick()
+{
+    close();
+}
+
+void TMainForm::WindowCascadeItemClick()
+{
+    mdiArea_->cascadeSubWindows();
+}
+
+void TMainForm::WindowMinimizeItemClick()
+{
+    const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList(QMdiArea::CreationOrder);
+    for (auto it = windows.crbegin(); it != windows.crend(); ++it)
+        (*it)->showMinimized();
+}
+
+void TMainForm::HelpAboutItemClick()
+{
+    if (aboutBox_)
+        platform::Dialogs().RunModal(*aboutBox_);
+}
+
+}  // namespace velmr::app

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QSet>
+
+class QAction;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QStatusBar;
+class QToolButton;
+
+namespace velmr::seal {
+class TMDIChild;
+}
+namespace velmr::panel {
+class TControlForm;
+}
+
+namespace velmr::app {
+
+class TAboutBox;
+
+// The main frame window: the menus, the tool bar, the status bar and one child window per seal.
+class TMainForm final : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The windows the main window works with (created after it, at start).
+    void SetCompanions(TAboutBox* aboutBox, panel::TControlForm* controlForm);
+
+    // Results of the Velmor program check.
+    bool VelmorPresent = false;
+    QString SetupRootPath;
+
+    // A new, empty document window captioned `name`; it becomes the active one.
+    seal::TMDIChild* NewChildWindow(const QString& name);
+    // The active document, or nullptr.
+    seal::TMDIChild* ActiveDocument() const;
+    // The open document windows, in the order they were opened.
+    QList<seal::TMDIChild*> Documents() const;
+    // Destroys every document window at once (shutdown).
+    void DestroyDocuments();
+
+    // Event handlers.
+    void FormCreate();
+    void FormShow();
+    void FormDestroy();
+    void ShowStatusHint();
+    void UpdateMenuItems();
+    void mNewNameClick(QObject* sender);
+    void mReplicaClick();
+    void FileCloseItemClick();
+    void FileExitItemClick();
+    void WindowCascadeItemClick();
+    void WindowMinimizeItemClick();
+    void HelpAboutItemClick();
+
+    // The application's current hint: the long part of the hint of the highlighted item.
+    const QString& ApplicationHint() const { return hint_; }
+    void SetApplicationHint(const QString& hint);
+
+    QMdiArea* ClientArea() const { return mdiArea_; }
+    QStatusBar* StatusBar() const { return statusBar_; }
+    QWidget* SpeedPanel() const { return speedPanel_; }
+
+    // Menu items and tool buttons, by their form names.
+    QAction *File1, *FileNewItem, *mNewName, *mNewDate, *FileOpenItem, *FileCloseItem,
+        *FileSaveItem, *FileSaveAsItem, *FileExitItem;
+    QAction *Edit1, *CutItem, *CopyItem, *PasteItem, *mReplica;
+    QAction *mVelmor, *mRegist, *mCurrent, *mCurName, *mCurDate, *mCurBitmap, *m083, *m08Name,
+        *m08Date;
+    QAction *Window1, *WindowCascadeItem, *WindowTileItem, *WindowArrangeItem, *WindowMinimizeItem;
+    QAction *Help1, *mHelp, *HelpAboutItem;
+    QAction *sbNewName, *sbNewDate, *OpenBtn, *SaveBtn, *PasteBtn, *sbToVelmor, *ExitBtn, *CutBtn,
+        *CopyBtn;
+
+    // Enables or disables a command; commands that this build does not offer stay disabled.
+    void SetCommandEnabled(QAction* command, bool enabled);
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMenus();
+    void BuildSpeedPanel();
+    QAction* AddItem(QMenu* menu, const char* name, const QString& caption, const QString& hint,
+                     bool enabled);
+    QAction* AddButton(const char* name, int left, const QString& hint, bool enabled,
+                       bool visible = true);
+    void ConnectHandlers();
+    void OnActiveWindowChanged();
+
+    QMdiArea* mdiArea_;
+    QStatusBar* statusBar_;
+    QWidget* speedPanel_ = nullptr;
+    TAboutBox* aboutBox_ = nullptr;
+    panel::TControlForm* controlForm_ = nullptr;
+    QSet<QAction*> unavailable_;
+    QString hint_;
+    bool shown_ = false;
+    bool hooked_ = false;
+    QMetaObject::Connection focusHook_;
+    QMetaObject::Connection activationHook_;
+};
+
+// The long part of a hint "short|long" (the whole hint when it has no "|").
+QString LongHint(const QString& hint);
+// The short part (the tool tip).
+QString ShortHint(const QString& hint);
+
+}  // namespace velmr::app

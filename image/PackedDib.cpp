@@ -1,0 +1,77 @@
+#include "image/PackedDib.h"
+
+#include "image/ImgKit.h"
+
+namespace velmr::image {
+
+std::uint16_t ReadU16(std::span<const std::uint8_t> bytes, std::size_t offset)
+{
+    return std::uint16_t(bytes[offset] | bytes[offset + 1] << 8);
+}
+
+std::uint32_t ReadU32(std::span<const std::uint8_t> bytes, std::size_t offset)
+{
+    return std::uint32_t(bytes[offset]) | std::uint32_t(bytes[offset + 1]) << 8 |
+           std::uint32_t(bytes[offset + 2]) << 16 | std::uint32_t(bytes[offset + 3]) << 24;
+}
+
+std::int32_t ReadI32(std::span<const std::uint8_t> bytes, std::size_t offset)
+{
+    return static_cast<std::int32_t>(ReadU32(bytes, offset));
+}
+
+std::uint64_t RowBytesFor(std::int64_t width, int bitCount)
+{
+    return ((std::uint64_t(width) * std::uint64_t(bitCount) + 31) / 32) * 4;
+}
+
+std::optional<DibLayout> DibLayout::Of(std::span<const std::uint8_t> dib)
+{
+    if (dib.size() < kInfoHeaderSize || ReadU32(dib, 0) != kInfoHeaderSize)
+        return std::nullopt;
+    DibLayout layout;
+    layout.width = ReadI32(dib, 4);
+    layout.height = ReadI32(dib, 8);
+    const std::uint16_t planes = ReadU16(dib, 12);
+    layout.bitCount = ReadU16(dib, 14);
+    layout.compression = ReadU32(dib, 16);
+    const std::uint32_t used = ReadU32(dib, 32);
+    if (planes != 1 || layout.width <= 0 || layout.height <= 0 || layout.width > kMaxSide ||
+        layout.height > kMaxSide)
+        return std::nullopt;
+
+    switch (layout.bitCount) {
+    case 1:
+    case 4:
+    case 8: {
+        const std::uint32_t implied = 1u << layout.bitCount;
+        if (layout.compression != kCompressionRgb || used > implied)
+            return std::nullopt;
+        layout.colorCount = used == 0 ? implied : used;
+        layout.tableBytes = layout.colorCount * 4;
+        break;
+    }
+    case 16:
+    case 32:
+        if (layout.compression == kCompressionBitFields)
+            layout.tableBytes = 12;
+        else if (layout.compression != kCompressionRgb)
+            return std::nullopt;
+        break;
+    case 24:
+        if (layout.compression != kCompressionRgb)
+            return std::nullopt;
+        break;
+    default:
+        return std::nullopt;
+    }
+
+    layout.rowBytes = std::uint32_t(RowBytesFor(layout.width, layout.bitCount));
+    layout.pixelBytes = std::uint64_t(layout.rowBytes) * std::uint64_t(layout.height);
+    layout.bitsOffset = kInfoHeaderSize + layout.tableBytes;
+    if (layout.pixelBytes > kMaxPixelBytes || dib.size() < layout.bitsOffset + layout.pixelBytes)
+        return std::nullopt;
+    return layout;
+}
+
+}  // namespace velmr::image

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPoint>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+class QPainter;
+
+// Fonts of the seal drawings: the Windows faces the records name, realised with the IPA faces,
+// sized in points at the display's logical resolution, with synthesised bold where a face has no
+// bold of its own.
+namespace velmr::platform {
+
+// The face that stands in for a Windows face name; other names are returned unchanged.
+QString PlatformFaceFor(const QString& windowsFace);
+
+// round(points × dpi / 72) as a pixel size, or nothing for a size that draws no text (0 or below).
+// Very large sizes are limited to what can still be drawn.
+std::optional<int> PixelSizeForPoints(std::int64_t points, double dpi);
+
+// The drawing's resolution: the primary screen's logical dots per inch, 96 without a screen.
+double DisplayDpi();
+
+// A font for a seal text: face name as the record holds it, size in points, style byte
+// (bit 0 bold, bit 1 italic, bit 2 underline, bit 3 strike-out). Nothing when the size draws no text.
+struct SealFont
+{
+    QFont font;
+    bool syntheticBold = false;  // bold asked for on a face that has no bold variant
+    int ascent = 0;
+    int height = 0;  // the full cell height
+
+    int TextWidth(const QString& text) const;
+    int TextHeight() const { return height; }
+};
+
+std::optional<SealFont> MakeSealFont(const QString& face, std::int64_t points, std::uint8_t style,
+                                     double dpi);
+
+// Writes `text` with the top-left of its cell at `topLeft`, antialiased, background transparent.
+void DrawSealText(QPainter& painter, const SealFont& font, QPoint topLeft, const QString& text,
+                  const QColor& color);
+
+}  // namespace velmr::platform

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QDialog;
+class QWidget;
+
+namespace velmr::platform {
+
+// The answer of a message box.
+enum class MessageResult { Ok, Cancel };
+
+// Which buttons a message box offers.
+enum class MessageButtons { Ok, OkCancel };
+
+// One file dialog request. `filter` is in the program's own "desc|pattern|desc|pattern" form.
+struct FileDialogRequest
+{
+    QString caption;
+    QString filter;
+    QString fileName;         // the proposed file name, may be empty
+    QString directory;        // the folder to start in, empty for the current folder
+    bool mustExist = false;   // open dialogs: the path and the file must exist
+    bool confirmOverwrite = false;
+};
+
+// What the user chose in a file dialog: the full path and the index of the filter entry selected.
+struct FileDialogChoice
+{
+    QString path;
+    int filterIndex = 0;
+};
+
+// Every dialog and message box of the program goes through this interface, so that tests can
+// script the user's answers and read back what was shown.
+class UserDialogs
+{
+public:
+    virtual ~UserDialogs() = default;
+
+    // A message box without icon. Returns Ok when the box has only an OK button.
+    virtual MessageResult ShowMessage(QWidget* parent, const QString& caption, const QString& text,
+                                      MessageButtons buttons) = 0;
+    virtual std::optional<FileDialogChoice> AskOpenFile(QWidget* parent,
+                                                        const FileDialogRequest& request) = 0;
+    virtual std::optional<FileDialogChoice> AskSaveFile(QWidget* parent,
+                                                        const FileDialogRequest& request) = 0;
+    virtual std::optional<QFont> AskFont(QWidget* parent, const QFont& initial) = 0;
+    virtual std::optional<QColor> AskColor(QWidget* parent, const QColor& initial) = 0;
+    // Runs one of the program's own modal forms and returns its QDialog result code.
+    virtual int RunModal(QDialog& form) = 0;
+};
+
+// The dialogs in use: the real Qt dialogs unless a test has installed its own.
+UserDialogs& Dialogs();
+
+// Installs `dialogs` (not owned) for the rest of the run, or the real ones again for nullptr.
+void SetDialogs(UserDialogs* dialogs);
+
+// Shows an OK message box through Dialogs().
+void ShowMessage(QWidget* parent, const QString& caption, const QString& text);
+
+// Converts a "desc|pattern|desc|pattern" filter into Qt's "desc (pattern);;desc (pattern)".
+QString ToQtFilter(const QString& filter);
+
+// The Qt filter entries of `filter`, one per "desc|pattern" pair.
+QStringList QtFilterEntries(const QString& filter);
+
+}  // namespace velmr::platform

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "image/ImgKit.h"
+#include "seal/Records.h"
+
+#include <QString>
+#include <QWidget>
+
+namespace velmr::seal {
+
+class EditPanel;
+class PictureControl;
+
+// The default names of documents that have no file yet.
+inline const QString kNewNameSealCaption = QStringLiteral("新規認印");
+inline const QString kNewDateSealCaption = QStringLiteral("新規日付印");
+inline const QString kNewBitmapSealCaption = QStringLiteral("新規ビットマップ印");
+
+// True for a caption that names no file (the comparison is exact).
+bool IsDefaultCaption(const QString& caption);
+
+// A seal document: one child window of the main frame holding one seal being edited. Its caption
+// is its visible name and also the path that Save writes to.
+class TMDIChild final : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TMDIChild(QWidget* parent = nullptr);
+    ~TMDIChild() override;
+
+    // The editing panel that every document shows itself in (set once by the application).
+    static void SetEditPanel(EditPanel* panel);
+    static EditPanel* Panel();
+
+    QString Caption() const;
+    void SetCaption(const QString& caption);
+
+    // Initialise as a new name seal: caption "新規認印", the default records, then Refresh.
+    void InitNewNameSeal();
+    // Take the kind and all four records of `source`, byte for byte, with the default caption of
+    // its kind, then Refresh.
+    void DuplicateFrom(const TMDIChild& source);
+
+    // Lays the window out for its kind, loads the editing panel and draws.
+    void Refresh();
+    // Draws the seal from the records; nothing while the panel is being loaded.
+    void Draw();
+
+    // The window's client area, the picture control included.
+    void SetClientSize(int width, int height);
+
+    PictureControl* Image1() const { return image1_; }
+
+    // The document's state, as the editing panel, the files and the Velmor exchange use it.
+    QString FileName;
+    bool MovingRect = false;
+    bool SizingRect = false;
+    std::int32_t MouseOriginX = 0;
+    std::int32_t MouseOriginY = 0;
+    std::int32_t RectOriginLeft = 0;
+    std::int32_t RectOriginTop = 0;
+    NameStampRecord NameStamp{};
+    NameStampExRecord NameStampEx{};
+    DateStampRecord DateStamp{};
+    DateStampExRecord DateStampEx{};
+    image::ImgKitImage ImageHandle = 0;
+    image::ImageInfoRecord ImageInfo{};
+    std::int32_t ViewWidth = 0;
+    std::int32_t ViewHeight = 0;
+    image::ImgKitImage UndoImageHandle = 0;
+    std::int32_t UndoAvailable = 0;
+    SealKind Kind = kNoKind;
+    std::int32_t BitmapResolution = 0;
+    bool PanelLoading = false;
+
+Q_SIGNALS:
+    // The seal was drawn again (tests and views follow it).
+    void Drawn();
+
+private:
+    PictureControl* image1_;
+};
+
+}  // namespace velmr::seal

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "platform/SealFonts.h"
+#include "seal/Records.h"
+
+#include <QColor>
+#include <QImage>
+#include <QSize>
+
+#include <optional>
+#include <vector>
+
+// Drawing a name seal (認印) from its records: a frame (circle, oval or rounded square) and up to
+// four lines of text stacked top to bottom, optionally a second name in the same frame.
+namespace velmr::seal {
+
+inline constexpr int kNameSealSize = 297;
+
+// A box as the drawing platform takes it: left, top, exclusive right, exclusive bottom.
+struct Box
+{
+    std::int64_t left = 0;
+    std::int64_t top = 0;
+    std::int64_t right = 0;
+    std::int64_t bottom = 0;
+    friend bool operator==(const Box&, const Box&) = default;
+};
+
+struct PlacedLine
+{
+    QString text;
+    std::int64_t x = 0;  // top-left of the line's cell
+    std::int64_t y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// One name (the first, or the composited second) laid out: its font and its lines.
+struct PlacedName
+{
+    std::optional<platform::SealFont> font;  // none when its size draws no text
+    std::vector<PlacedLine> lines;
+};
+
+struct NameSealLayout
+{
+    int width = kNameSealSize;
+    int height = kNameSealSize;
+    QColor color;
+    int penWidth = 1;
+    bool roundedSquare = false;  // otherwise an ellipse
+    Box frame;
+    PlacedName first;
+    std::optional<PlacedName> second;  // when the second name is composited
+};
+
+// The colour of a record's 0x00BBGGRR value.
+QColor ColorFromRecord(std::int32_t bgr);
+
+// Where everything of the seal goes on a picture of `size`, fonts at `dpi` dots per inch.
+NameSealLayout LayoutNameSeal(const NameStampRecord& record, const NameStampExRecord& ex,
+                              QSize size, double dpi);
+
+// Clears `picture` to white and draws the seal laid out by `layout`.
+void PaintNameSeal(QImage& picture, const NameSealLayout& layout);
+
+// Lays out and paints a name seal onto `picture` (its size is the seal's picture size).
+void DrawNameSeal(QImage& picture, const NameStampRecord& record, const NameStampExRecord& ex,
+                  double dpi);
+
+// A new picture of `size` with the seal drawn.
+QImage RenderNameSeal(const NameStampRecord& record, const NameStampExRecord& ex, double dpi = 96.0,
+                      QSize size = QSize(kNameSealSize, kNameSealSize));
+
+// Shared by the seal drawings: a pen width the platform can draw, a coordinate it can take.
+int DrawablePenWidth(std::int64_t width);
+int DrawableCoordinate(std::int64_t value);
+
+// The stacked line layout of one name: lines up to the first empty one, centred as a block on a
+// picture of `size`, gap between lines, shifted by (shiftX, -shiftY).
+PlacedName LayoutLines(const std::vector<QString>& texts, std::optional<platform::SealFont> font,
+                       std::int64_t gap, std::int64_t shiftX, std::int64_t shiftY, QSize size);
+
+}  // namespace velmr::seal

@@ -1,0 +1,73 @@
+#include "tests/support/ScriptedDialogs.h"
+
+namespace velmr::test {
+namespace {
+template <typename T> T Next(std::deque<T>& queue, T fallback)
+{
+    if (queue.empty())
+        return fallback;
+    T value = std::move(queue.front());
+    queue.pop_front();
+    return value;
+}
+}  // namespace
+
+ScriptedDialogs::ScriptedDialogs()
+{
+    platform::SetDialogs(this);
+}
+
+ScriptedDialogs::~ScriptedDialogs()
+{
+    platform::SetDialogs(nullptr);
+}
+
+QStringList ScriptedDialogs::MessageTexts() const
+{
+    QStringList texts;
+    for (const ShownMessage& message : messages)
+        texts << message.text;
+    return texts;
+}
+
+platform::MessageResult ScriptedDialogs::ShowMessage(QWidget*, const QString& caption,
+                                                     const QString& text,
+                                                     platform::MessageButtons buttons)
+{
+    messages.push_back({caption, text, buttons});
+    const auto answer = Next(messageAnswers, platform::MessageResult::Ok);
+    return buttons == platform::MessageButtons::Ok ? platform::MessageResult::Ok : answer;
+}
+
+std::optional<platform::FileDialogChoice>
+ScriptedDialogs::AskOpenFile(QWidget*, const platform::FileDialogRequest& request)
+{
+    openRequests.push_back(request);
+    return Next(openAnswers, std::optional<platform::FileDialogChoice>());
+}
+
+std::optional<platform::FileDialogChoice>
+ScriptedDialogs::AskSaveFile(QWidget*, const platform::FileDialogRequest& request)
+{
+    saveRequests.push_back(request);
+    return Next(saveAnswers, std::optional<platform::FileDialogChoice>());
+}
+
+std::optional<QFont> ScriptedDialogs::AskFont(QWidget*, const QFont&)
+{
+    return Next(fontAnswers, std::optional<QFont>());
+}
+
+std::optional<QColor> ScriptedDialogs::AskColor(QWidget*, const QColor&)
+{
+    return Next(colorAnswers, std::optional<QColor>());
+}
+
+int ScriptedDialogs::RunModal(QDialog& form)
+{
+    modalForms.push_back(form.windowTitle());
+    auto action = Next(modalAnswers, std::function<int(QDialog&)>());
+    return action ? action(form) : int(QDialog::Rejected);
+}
+
+}  // namespace velmr::test

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/UserDialogs.h"
+
+#include <QDialog>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace velmr::test {
+
+// A message box that was shown.
+struct ShownMessage
+{
+    QString caption;
+    QString text;
+    platform::MessageButtons buttons;
+};
+
+// Scripted stand-in for the user: answers dialogs from queues and records what was shown.
+// Installed for its lifetime; an unscripted dialog is answered with Cancel (or no choice).
+class ScriptedDialogs final : public platform::UserDialogs
+{
+public:
+    ScriptedDialogs();
+    ~ScriptedDialogs() override;
+
+    std::vector<ShownMessage> messages;
+    std::vector<platform::FileDialogRequest> openRequests;
+    std::vector<platform::FileDialogRequest> saveRequests;
+    std::vector<QString> modalForms;  // window titles of the forms run modally
+
+    std::deque<platform::MessageResult> messageAnswers;  // default: Ok
+    std::deque<std::optional<platform::FileDialogChoice>> openAnswers;
+    std::deque<std::optional<platform::FileDialogChoice>> saveAnswers;
+    std::deque<std::optional<QFont>> fontAnswers;
+    std::deque<std::optional<QColor>> colorAnswers;
+    // Acts on a modal form while it "runs"; returns the result code. Default: Rejected.
+    std::deque<std::function<int(QDialog&)>> modalAnswers;
+
+    QStringList MessageTexts() const;
+
+    platform::MessageResult ShowMessage(QWidget* parent, const QString& caption,
+                                        const QString& text,
+                                        platform::MessageButtons buttons) override;
+    std::optional<platform::FileDialogChoice>
+    AskOpenFile(QWidget* parent, const platform::FileDialogRequest& request) override;
+    std::optional<platform::FileDialogChoice>
+    AskSaveFile(QWidget* parent, const platform::FileDialogRequest& request) override;
+    std::optional<QFont> AskFont(QWidget* parent, const QFont& initial) override;
+    std::optional<QColor> AskColor(QWidget* parent, const QColor& initial) override;
+    int RunModal(QDialog& form) override;
+};
+
+}  // namespace velmr::test
