@@ -17,6 +17,8 @@
 #include <QStatusTipEvent>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTimer>
+#include <QWindow>
 
 namespace velmr::app {
 namespace {
@@ -192,6 +194,7 @@ QAction* TMainForm::AddButton(const char* name, int left, const QString& hint, b
     action->setToolTip(ShortHint(hint));
     action->setStatusTip(LongHint(hint));
     action->setEnabled(enabled);
+    action->setVisible(visible);
     auto* button = new QToolButton(speedPanel_);
     button->setObjectName(QLatin1String(name) + QStringLiteral("Button"));
     button->setDefaultAction(action);
@@ -279,10 +282,15 @@ void TMainForm::FormShow()
     if (!controlForm_)
         return;
     controlForm_->Collapse();
+    // Shown first, so that its frame is known: the placement is of the outer bounds.
+    controlForm_->show();
     const QRect main = frameGeometry();
     const int outerWidth = controlForm_->frameGeometry().width();
-    controlForm_->move(main.left() + main.width() - outerWidth - 7, main.top() + 75);
-    controlForm_->show();
+    const QPoint outerTopLeft(main.left() + main.width() - outerWidth - 7, main.top() + 75);
+    if (QWindow* window = controlForm_->windowHandle())
+        window->setFramePosition(outerTopLeft);
+    else
+        controlForm_->move(outerTopLeft);
 }
 
 void TMainForm::FormDestroy()
@@ -339,7 +347,8 @@ void TMainForm::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (!shown_) {
         shown_ = true;
-        FormShow();
+        // Once the window system has placed the window, so that its outer bounds are final.
+        QTimer::singleShot(0, this, &TMainForm::FormShow);
     }
 }
 

@@ -1,10 +1,10 @@
 #include "platform/SealFonts.h"
 
-#include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHash>
+#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -20,22 +20,52 @@ constexpr int kLargestPixelSize = 2000;
 
 // The stroke that widens a synthesised bold glyph, as a share of the em: close to what font
 // engines add when they embolden a regular face.
-constexpr double kSyntheticBoldShare = 1.0 / 20.0;
+constexpr double kSyntheticBoldShare = 1.0 / 28.0;
 
 const QString kFallbackFace = QStringLiteral("IPAMincho");
 
-bool FamilyHasBold(const QString& family)
+// Ink of `text` drawn as an outline in `font`, as the seal drawing draws it.
+int OutlineInk(const QFont& font, const QString& text)
+{
+    QImage image(160, 96, QImage::Format_Grayscale8);
+    image.fill(0);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    QPainterPath path;
+    path.addText(QPointF(4, 72), font, text);
+    painter.fillPath(path, Qt::white);
+    painter.end();
+    int ink = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const uchar* row = image.constScanLine(y);
+        for (int x = 0; x < image.width(); ++x)
+            ink += row[x] > 127;
+    }
+    return ink;
+}
+
+// True when the face has a bold of its own, or the font machinery emboldens it already (as
+// fontconfig does on most desktops): then the outlines of the bold font are visibly heavier.
+bool PlatformDrawsBold(const QFont& requested)
 {
     static QHash<QString, bool> cache;
+    const QString family = QFontInfo(requested).family();
     const auto found = cache.constFind(family);
     if (found != cache.constEnd())
         return *found;
-    bool bold = false;
-    const QStringList styles = QFontDatabase::styles(family);
-    for (const QString& style : styles)
-        bold = bold || QFontDatabase::weight(family, style) >= QFont::DemiBold;
-    cache.insert(family, bold);
-    return bold;
+    QFont probe(requested);
+    probe.setPixelSize(64);
+    probe.setItalic(false);
+    probe.setUnderline(false);
+    probe.setStrikeOut(false);
+    const QString text = QStringLiteral("田永");
+    probe.setWeight(QFont::Normal);
+    const int regular = OutlineInk(probe, text);
+    probe.setWeight(QFont::Bold);
+    const int bold = OutlineInk(probe, text);
+    const bool drawsBold = bold > regular + regular / 20;
+    cache.insert(family, drawsBold);
+    return drawsBold;
 }
 
 }  // namespace
@@ -103,7 +133,7 @@ std::optional<SealFont> MakeSealFont(const QString& face, std::int64_t points, s
     font.setStyleStrategy(QFont::PreferAntialias);
     font.setKerning(false);
 
-    seal.syntheticBold = font.bold() && !FamilyHasBold(QFontInfo(font).family());
+    seal.syntheticBold = font.bold() && !PlatformDrawsBold(font);
     const QFontMetrics metrics(font);
     seal.ascent = metrics.ascent();
     seal.height = metrics.height();

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# The real program in a real X window (Xvfb, no window manager): the main window and the editing
+# panel appear where they belong, a new name seal is made through the menu, a screenshot is
+# written for people to look at, and the program ends with status 0 through its exit command.
+#   smoke_test.sh <program> <screenshot folder>
+set -euo pipefail
+program="$1"
+shots="$2"
+for tool in Xvfb xdotool import; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+mkdir -p "$shots"
+
+root="$(mktemp -d "${TMPDIR:-/tmp}/velmr-smoke-XXXXXX")"
+export HOME="$root/home" XDG_DATA_HOME="$root/home/.local/share" XDG_CONFIG_HOME="$root/home/.config"
+export XDG_RUNTIME_DIR="$root/runtime" XDG_CACHE_HOME="$root/home/.cache"
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+unset WINEPREFIX QT_QPA_PLATFORM
+export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
+
+xvfb_pid="" program_pid=""
+cleanup() {
+    [[ -n "$program_pid" ]] && kill "$program_pid" 2>/dev/null || true
+    [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$root"
+}
+trap cleanup EXIT
+
+exec 3>"$root/display"
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp >"$root/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [[ -s "$root/display" ]] && break; sleep 0.1; done
+export DISPLAY=":$(head -n1 "$root/display")"
+
+"$program" >"$root/program.log" 2>&1 &
+program_pid=$!
+
+fail() { echo "FAIL: $*"; cat "$root/program.log"; exit 1; }
+
+main_id="$(timeout 30 xdotool search --sync --onlyvisible --name '^瑠環印影マネージャー$' | head -n1)" ||
+    fail "no window titled 瑠環印影マネージャー"
+panel_id="$(timeout 30 xdotool search --sync --onlyvisible --name '^印影編集$' | head -n1)" ||
+    fail "no tool window titled 印影編集"
+sleep 0.5
+
+geometry() { xdotool getwindowgeometry --shell "$1"; }
+eval "$(geometry "$main_id" | sed 's/^/MAIN_/')"
+eval "$(geometry "$panel_id" | sed 's/^/PANEL_/')"
+echo "main ${MAIN_WIDTH}x${MAIN_HEIGHT}+${MAIN_X}+${MAIN_Y}; panel ${PANEL_WIDTH}x${PANEL_HEIGHT}+${PANEL_X}+${PANEL_Y}"
+[[ "$PANEL_WIDTH" -eq 173 && "$PANEL_HEIGHT" -eq 2 ]] || fail "the panel is not collapsed to 173 x 2"
+[[ "$PANEL_Y" -eq $((MAIN_Y + 75)) ]] || fail "the panel is not 75 pixels below the main window's top"
+[[ $((PANEL_X + PANEL_WIDTH)) -eq $((MAIN_X + MAIN_WIDTH - 7)) ]] ||
+    fail "the panel's right edge is not 7 pixels inside the main window's"
+import -window root "$shots/startup.png"
+
+# ﾌｧｲﾙ(&F) → 新規作成(&N) → 認印の作成
+xdotool windowfocus --sync "$main_id"
+xdotool key --delay 150 alt+f n Return
+sleep 1
+eval "$(geometry "$panel_id" | sed 's/^/PANEL_/')"
+[[ "$PANEL_WIDTH" -eq 173 && "$PANEL_HEIGHT" -eq 537 ]] ||
+    fail "the panel did not open its name seal page (${PANEL_WIDTH}x${PANEL_HEIGHT})"
+import -window root "$shots/new-name-seal.png"
+
+# ﾌｧｲﾙ(&F) → 終了(&X)
+xdotool windowfocus --sync "$main_id"
+xdotool key --delay 150 alt+f x
+for _ in $(seq 100); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$program_pid" 2>/dev/null; then fail "the program did not end through 終了"; fi
+wait "$program_pid" && status=0 || status=$?
+program_pid=""
+[[ "$status" -eq 0 ]] || fail "exit status $status"
+[[ -f "$HOME/.local/share/velmrmgr/user.reg" ]] || fail "the first start did not create the store"
+grep -q '^\[Software\\\\Zeb\\\\Velmor\] ' "$HOME/.local/share/velmrmgr/user.reg" ||
+    fail "the store lacks Software\\Zeb\\Velmor"
+echo "screenshots in $shots"
+echo "1 passed, 0 failed"
