@@ -10,6 +10,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <map>
 #include <cmath>
 
 namespace velmr::platform {
@@ -140,24 +141,98 @@ std::optional<SealFont> MakeSealFont(const QString& face, std::int64_t points, s
     return seal;
 }
 
+namespace {
+
+// A text drawn once in one font and colour, kept for the redraws that follow it: while a
+// control is dragged the seal is drawn again at every step with the same texts.
+struct TextImage
+{
+    QImage image;    // premultiplied colour with the text's coverage
+    QPoint origin;   // where the cell's top-left corner lies in the image
+};
+
+class TextImageCache
+{
+public:
+    const TextImage& Get(const SealFont& font, const QString& text, const QColor& color)
+    {
+        const QString key = QStringLiteral("%1|%2|%3|%4|%5")
+                                .arg(font.font.key())
+                                .arg(font.syntheticBold)
+                                .arg(color.rgba())
+                                .arg(font.ascent)
+                                .arg(text);
+        const auto found = entries_.find(key);
+        if (found != entries_.end()) {
+            found->second.lastUse = ++clock_;
+            return found->second.text;
+        }
+        if (entries_.size() >= kCapacity)
+            EvictOldest();
+        Entry& entry = entries_[key];
+        entry.text = Render(font, text, color);
+        entry.lastUse = ++clock_;
+        return entry.text;
+    }
+
+private:
+    static constexpr std::size_t kCapacity = 64;
+
+    struct Entry
+    {
+        TextImage text;
+        std::uint64_t lastUse = 0;
+    };
+
+    static TextImage Render(const SealFont& font, const QString& text, const QColor& color)
+    {
+        QPainterPath path;
+        path.addText(QPointF(0, font.ascent), font.font, text);
+        const double stroke = font.syntheticBold ? font.font.pixelSize() * kSyntheticBoldShare : 0.0;
+        const QRect bounds = path.boundingRect()
+                                 .adjusted(-stroke - 2, -stroke - 2, stroke + 2, stroke + 2)
+                                 .toAlignedRect();
+        TextImage result;
+        result.origin = -bounds.topLeft();
+        result.image = QImage(bounds.size().expandedTo(QSize(1, 1)),
+                              QImage::Format_ARGB32_Premultiplied);
+        result.image.fill(Qt::transparent);
+        QPainter painter(&result.image);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.translate(result.origin);
+        painter.setBrush(color);
+        if (stroke > 0)
+            painter.setPen(QPen(color, stroke, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        else
+            painter.setPen(Qt::NoPen);
+        painter.drawPath(path);
+        return result;
+    }
+
+    void EvictOldest()
+    {
+        auto oldest = entries_.begin();
+        for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+            if (it->second.lastUse < oldest->second.lastUse)
+                oldest = it;
+        }
+        entries_.erase(oldest);
+    }
+
+    std::map<QString, Entry> entries_;
+    std::uint64_t clock_ = 0;
+};
+
+}  // namespace
+
 void DrawSealText(QPainter& painter, const SealFont& font, QPoint topLeft, const QString& text,
                   const QColor& color)
 {
     if (text.isEmpty())
         return;
-    QPainterPath path;
-    path.addText(QPointF(topLeft.x(), topLeft.y() + font.ascent), font.font, text);
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setBrush(color);
-    if (font.syntheticBold) {
-        const double width = font.font.pixelSize() * kSyntheticBoldShare;
-        painter.setPen(QPen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    } else {
-        painter.setPen(Qt::NoPen);
-    }
-    painter.drawPath(path);
-    painter.restore();
+    thread_local TextImageCache cache;
+    const TextImage& drawn = cache.Get(font, text, color);
+    painter.drawImage(topLeft - drawn.origin, drawn.image);
 }
 
 }  // namespace velmr::platform

@@ -2,11 +2,11 @@
 
 namespace velmr::test {
 namespace {
-template <typename T> T Next(std::deque<T>& queue, T fallback)
+template <typename T> T Next(std::deque<T>& queue, const T& fallback)
 {
     if (queue.empty())
         return fallback;
-    T value = std::move(queue.front());
+    T value(queue.front());
     queue.pop_front();
     return value;
 }
