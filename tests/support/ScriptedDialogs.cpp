@@ -1,5 +1,11 @@
 #include "tests/support/ScriptedDialogs.h"
 
+// GCC 12 reports copies of a std::optional holding Qt strings as possibly uninitialised at -O2,
+// a known false positive.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
 namespace velmr::test {
 namespace {
 template <typename T> T Next(std::deque<T>& queue, const T& fallback)
