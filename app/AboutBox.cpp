@@ -23,7 +23,7 @@ QLabel* NavyLabel(const QString& text, int pixelSize, QWidget* parent)
     label->adjustSize();
     return label;
 }
-}  // namespace
+} // namespace
 
 TAboutBox::TAboutBox(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -67,4 +67,4 @@ void TAboutBox::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
-}  // namespace velmr::app
+} // namespace velmr::app

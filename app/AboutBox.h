@@ -27,4 +27,4 @@ private:
     QPushButton* okButton_;
 };
 
-}  // namespace velmr::app
+} // namespace velmr::app

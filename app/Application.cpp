@@ -18,7 +18,7 @@ namespace {
 ProgramWindows* g_windows = nullptr;
 const char* const kHelpFileProperty = "velmrHelpFile";
 const QString kRegistryCaption = QStringLiteral("瑠環印影MGR");
-}  // namespace
+} // namespace
 
 ProgramWindows::ProgramWindows()
 {
@@ -90,4 +90,4 @@ int RunProgram(int argc, char** argv)
     return status == 0 ? 0 : status;
 }
 
-}  // namespace velmr::app
+} // namespace velmr::app

@@ -7,7 +7,7 @@
 namespace velmr::image {
 class TDitherForm;
 class TResizeForm;
-}
+} // namespace velmr::image
 namespace velmr::panel {
 class TControlForm;
 }
@@ -35,7 +35,7 @@ struct ProgramWindows
     std::unique_ptr<image::TResizeForm> resizeForm;
 
     ProgramWindows();
-    ~ProgramWindows();  // documents first, then the windows, the last created first
+    ~ProgramWindows(); // documents first, then the windows, the last created first
     ProgramWindows(const ProgramWindows&) = delete;
     ProgramWindows& operator=(const ProgramWindows&) = delete;
 };
@@ -51,4 +51,4 @@ QString ApplicationHelpFile();
 // The program: the policy gate, the windows, the message loop. Returns the exit status.
 int RunProgram(int argc, char** argv);
 
-}  // namespace velmr::app
+} // namespace velmr::app

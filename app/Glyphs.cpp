@@ -58,7 +58,7 @@ void NewNameSeal(QPainter& p)
 {
     SealRing(p, QRectF(1.5, 3.5, 13, 13));
     p.setPen(QPen(kSealRed, 1.6, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(8, 6.5), QPointF(8, 13.5));  // the two stacked characters, as strokes
+    p.drawLine(QPointF(8, 6.5), QPointF(8, 13.5)); // the two stacked characters, as strokes
     p.drawLine(QPointF(5.5, 8), QPointF(10.5, 8));
     p.drawLine(QPointF(5.5, 12), QPointF(10.5, 12));
     Sparkle(p);
@@ -157,7 +157,7 @@ Painting PaintingFor(const QString& name)
     return {};
 }
 
-}  // namespace
+} // namespace
 
 QPixmap ProgramIconPixmap(int size)
 {
@@ -172,8 +172,8 @@ QPixmap ProgramIconPixmap(int size)
     if (const auto font = platform::MakeSealFont(QStringLiteral("ＭＳ 明朝"), 1, 0x01, 72.0)) {
         QFont glyph = font->font;
         glyph.setPixelSize(int(size * 0.58));
-        const platform::SealFont sized{glyph, font->syntheticBold,
-                                       QFontMetrics(glyph).ascent(), QFontMetrics(glyph).height()};
+        const platform::SealFont sized{glyph, font->syntheticBold, QFontMetrics(glyph).ascent(),
+                                       QFontMetrics(glyph).height()};
         const QString text = QStringLiteral("印");
         const int x = (size - sized.TextWidth(text)) / 2;
         const int y = (size - sized.height) / 2;
@@ -204,4 +204,4 @@ QIcon ToolGlyph(const QString& buttonName)
     return icon;
 }
 
-}  // namespace velmr::app
+} // namespace velmr::app

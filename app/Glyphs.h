@@ -13,4 +13,4 @@ QPixmap ProgramIconPixmap(int size);
 // The glyph of the tool button `buttonName` ("sbNewName", "OpenBtn", …); a null icon for others.
 QIcon ToolGlyph(const QString& buttonName);
 
-}  // namespace velmr::app
+} // namespace velmr::app

@@ -15,9 +15,9 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTimer>
 #include <QWindow>
 
 namespace velmr::app {
@@ -46,7 +46,7 @@ int ColoursShown(std::int32_t colorType)
 
 const char* const kLongHintProperty = "velmrLongHint";
 
-}  // namespace
+} // namespace
 
 QString LongHint(const QString& hint)
 {
@@ -120,10 +120,11 @@ void TMainForm::BuildMenus()
         return menu;
     };
 
-    QMenu* file = topMenu("File1", QStringLiteral("ﾌｧｲﾙ(&F)"), QStringLiteral("ﾌｧｲﾙ操作に関するｺﾏﾝﾄﾞ"));
+    QMenu* file =
+        topMenu("File1", QStringLiteral("ﾌｧｲﾙ(&F)"), QStringLiteral("ﾌｧｲﾙ操作に関するｺﾏﾝﾄﾞ"));
     File1 = file->menuAction();
-    QMenu* fileNew =
-        submenu(file, "FileNewItem", QStringLiteral("新規作成(&N)"), QStringLiteral("新規ﾌｧｲﾙの作成"));
+    QMenu* fileNew = submenu(file, "FileNewItem", QStringLiteral("新規作成(&N)"),
+                             QStringLiteral("新規ﾌｧｲﾙの作成"));
     FileNewItem = fileNew->menuAction();
     mNewName = AddItem(fileNew, "mNewName", QStringLiteral("認印の作成"), QString(), true);
     mNewDate = AddItem(fileNew, "mNewDate", QStringLiteral("日付印の作成"), QString(), true);
@@ -160,8 +161,10 @@ void TMainForm::BuildMenus()
     mCurrent->setEnabled(false);
     mCurName = AddItem(current, "mCurName", QStringLiteral("認印の取込み"), QString(), true);
     mCurDate = AddItem(current, "mCurDate", QStringLiteral("日付印の取込み"), QString(), true);
-    mCurBitmap = AddItem(current, "mCurBitmap", QStringLiteral("ﾋﾞｯﾄﾏｯﾌﾟ印の取込み"), QString(), true);
-    QMenu* old = submenu(velmor, "m083", QStringLiteral("瑠環印鑑０．８３ﾃﾞｰﾀの取込み(&C)"), QString());
+    mCurBitmap =
+        AddItem(current, "mCurBitmap", QStringLiteral("ﾋﾞｯﾄﾏｯﾌﾟ印の取込み"), QString(), true);
+    QMenu* old =
+        submenu(velmor, "m083", QStringLiteral("瑠環印鑑０．８３ﾃﾞｰﾀの取込み(&C)"), QString());
     m083 = old->menuAction();
     m083->setEnabled(false);
     m08Name = AddItem(old, "m08Name", QStringLiteral("認印の取込み"), QString(), true);
@@ -182,7 +185,8 @@ void TMainForm::BuildMenus()
     QMenu* help = topMenu("Help1", QStringLiteral("ﾍﾙﾌﾟ(&H)"), QStringLiteral("ﾄﾋﾟｯｸの検索"));
     Help1 = help->menuAction();
     mHelp = AddItem(help, "mHelp", QStringLiteral("瑠環印影ﾏﾈｰｼﾞｬｰのﾍﾙﾌﾟ(&H)"), QString(), true);
-    HelpAboutItem = AddItem(help, "HelpAboutItem", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&A)"), QString(), true);
+    HelpAboutItem =
+        AddItem(help, "HelpAboutItem", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&A)"), QString(), true);
 }
 
 QAction* TMainForm::AddButton(const char* name, int left, const QString& hint, bool enabled,
@@ -253,9 +257,9 @@ void TMainForm::ConnectHandlers()
     connect(HelpAboutItem, &QAction::triggered, this, &TMainForm::HelpAboutItemClick);
 
     // Commands whose work this build does not do yet: shown, never enabled.
-    unavailable_ = {mNewDate, sbNewDate, FileOpenItem, OpenBtn, FileSaveItem, SaveBtn,
-                    FileSaveAsItem, CopyItem, PasteItem, mRegist, sbToVelmor, WindowTileItem,
-                    WindowArrangeItem, mHelp};
+    unavailable_ = {mNewDate,   sbNewDate,      FileOpenItem,      OpenBtn,   FileSaveItem,
+                    SaveBtn,    FileSaveAsItem, CopyItem,          PasteItem, mRegist,
+                    sbToVelmor, WindowTileItem, WindowArrangeItem, mHelp};
     for (QAction* action : std::as_const(unavailable_))
         action->setEnabled(false);
 }
@@ -398,9 +402,9 @@ void TMainForm::UpdateMenuItems()
 {
     const QList<seal::TMDIChild*> documents = Documents();
     const bool any = !documents.isEmpty();
-    for (QAction* command : {FileCloseItem, FileSaveItem, FileSaveAsItem, CutItem, SaveBtn, CutBtn,
-                             CopyBtn, WindowCascadeItem, WindowTileItem, WindowArrangeItem,
-                             WindowMinimizeItem})
+    for (QAction* command :
+         {FileCloseItem, FileSaveItem, FileSaveAsItem, CutItem, SaveBtn, CutBtn, CopyBtn,
+          WindowCascadeItem, WindowTileItem, WindowArrangeItem, WindowMinimizeItem})
         SetCommandEnabled(command, any);
     if (VelmorPresent) {
         SetCommandEnabled(mRegist, any);
@@ -435,7 +439,7 @@ void TMainForm::UpdateMenuItems()
 void TMainForm::mNewNameClick(QObject* sender)
 {
     if (sender != mNewName && sender != sbNewName)
-        return;  // new date seals come with the date seal drawing
+        return; // new date seals come with the date seal drawing
     seal::TMDIChild* document = NewChildWindow(QString());
     document->InitNewNameSeal();
 }
@@ -478,4 +482,4 @@ void TMainForm::HelpAboutItemClick()
         platform::Dialogs().RunModal(*aboutBox_);
 }
 
-}  // namespace velmr::app
+} // namespace velmr::app

@@ -115,4 +115,4 @@ QString LongHint(const QString& hint);
 // The short part (the tool tip).
 QString ShortHint(const QString& hint);
 
-}  // namespace velmr::app
+} // namespace velmr::app

@@ -18,12 +18,13 @@ bool PolicyForbids(const QString& policy01)
     return buffer[9] == 't';
 }
 
-}  // namespace
+} // namespace
 
 PolicyDecision CheckStartPolicy(platform::RegistryBackend& backend)
 {
     PolicyDecision decision;
-    std::shared_ptr<platform::RegistryBackend> borrowed(&backend, [](platform::RegistryBackend*) {});
+    std::shared_ptr<platform::RegistryBackend> borrowed(&backend,
+                                                        [](platform::RegistryBackend*) {});
     platform::RegistryAccessor registry(borrowed);
     try {
         sibling::OpenVelmorKey(registry, /*canCreate=*/true);
@@ -49,4 +50,4 @@ bool PolicyForbidsStart()
     return decision.forbidden || decision.storeUnreadable;
 }
 
-}  // namespace velmr::app
+} // namespace velmr::app

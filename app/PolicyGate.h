@@ -26,4 +26,4 @@ PolicyDecision CheckStartPolicy(platform::RegistryBackend& registry);
 // The gate on the current user's store: true means the program must not start.
 bool PolicyForbidsStart();
 
-}  // namespace velmr::app
+} // namespace velmr::app

@@ -1,6 +1,5 @@
 // Benchmarks run headless: the drawing needs a GUI application for its fonts.
 #include <QGuiApplication>
-
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>

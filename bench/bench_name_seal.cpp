@@ -40,4 +40,4 @@ void BM_DrawFullNameSeal(benchmark::State& state)
 }
 BENCHMARK(BM_DrawFullNameSeal)->Unit(benchmark::kMicrosecond);
 
-}  // namespace
+} // namespace

@@ -12,4 +12,4 @@ public:
     explicit TDitherForm(QWidget* parent = nullptr);
 };
 
-}  // namespace velmr::image
+} // namespace velmr::image

@@ -51,7 +51,7 @@ bool IsGreyTable(std::span<const std::uint8_t> dib, const DibLayout& layout)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 void ImgKitLoadLibrary()
 {
@@ -161,4 +161,4 @@ void ReplacePicture(ImgKitImage& picture, ImgKitImage result, ImageInfoRecord& i
     ImgKitImageInfo(picture, info);
 }
 
-}  // namespace velmr::image
+} // namespace velmr::image

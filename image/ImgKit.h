@@ -14,7 +14,8 @@ namespace velmr::image {
 using ImgKitImage = std::uint64_t;
 
 // The library's colour-format codes.
-enum ColorTypeCode : std::int32_t {
+enum ColorTypeCode : std::int32_t
+{
     kColorType1Bit = 0,
     kColorType4BitColor = 1,
     kColorType4BitGrey = 2,
@@ -22,7 +23,7 @@ enum ColorTypeCode : std::int32_t {
     kColorType8BitGrey = 4,
     kColorType24Bit = 5,
     kColorType32Bit = 6,
-    kColorTypeOther = 7,  // 16 bits, bit fields, alpha
+    kColorTypeOther = 7, // 16 bits, bit fields, alpha
 };
 
 struct ImageInfoRecord
@@ -71,4 +72,4 @@ void ReplacePicture(ImgKitImage& picture, ImgKitImage result, ImageInfoRecord& i
 // The ColorType of a packed bitmap, or -1 when it is not one.
 std::int32_t ColorTypeOf(std::span<const std::uint8_t> packedDib);
 
-}  // namespace velmr::image
+} // namespace velmr::image

@@ -74,4 +74,4 @@ std::optional<DibLayout> DibLayout::Of(std::span<const std::uint8_t> dib)
     return layout;
 }
 
-}  // namespace velmr::image
+} // namespace velmr::image

@@ -19,14 +19,14 @@ std::int32_t ReadI32(std::span<const std::uint8_t> bytes, std::size_t offset);
 struct DibLayout
 {
     std::int32_t width = 0;
-    std::int32_t height = 0;  // positive: rows bottom-up
+    std::int32_t height = 0; // positive: rows bottom-up
     std::uint16_t bitCount = 0;
     std::uint32_t compression = 0;
-    std::uint32_t colorCount = 0;   // entries of the colour table
-    std::uint32_t tableBytes = 0;   // colour table, or the three masks of bit fields
+    std::uint32_t colorCount = 0; // entries of the colour table
+    std::uint32_t tableBytes = 0; // colour table, or the three masks of bit fields
     std::uint32_t rowBytes = 0;
-    std::uint64_t pixelBytes = 0;   // rowBytes × height
-    std::size_t bitsOffset = 0;     // header + table
+    std::uint64_t pixelBytes = 0; // rowBytes × height
+    std::size_t bitsOffset = 0;   // header + table
 
     // The layout of `dib`, or nothing when the bytes are not a packed bitmap within the limits.
     static std::optional<DibLayout> Of(std::span<const std::uint8_t> dib);
@@ -35,4 +35,4 @@ struct DibLayout
 // Bytes of one row of `width` pixels at `bitCount` bits, padded to 4 bytes.
 std::uint64_t RowBytesFor(std::int64_t width, int bitCount);
 
-}  // namespace velmr::image
+} // namespace velmr::image

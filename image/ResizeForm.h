@@ -12,4 +12,4 @@ public:
     explicit TResizeForm(QWidget* parent = nullptr);
 };
 
-}  // namespace velmr::image
+} // namespace velmr::image

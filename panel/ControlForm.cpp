@@ -8,10 +8,11 @@
 namespace velmr::panel {
 
 TControlForm::TControlForm(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
-                          Qt::WindowTitleHint),
+    : QWidget(parent,
+              Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       panel1_(MakePanel(QStringLiteral("Panel1"), kNamePanelHeight, QStringLiteral("認印の編集"))),
-      panel2_(MakePanel(QStringLiteral("Panel2"), kDatePanelHeight, QStringLiteral("日付印の編集"))),
+      panel2_(
+          MakePanel(QStringLiteral("Panel2"), kDatePanelHeight, QStringLiteral("日付印の編集"))),
       panel3_(MakePanel(QStringLiteral("Panel3"), kBitmapPanelHeight,
                         QStringLiteral("ビットマップ印の編集")))
 {
@@ -79,4 +80,4 @@ void TControlForm::ShowEditPanel(seal::TMDIChild& document)
     SetClientSize(shown->width() + 4, shown->height() + 4);
 }
 
-}  // namespace velmr::panel
+} // namespace velmr::panel

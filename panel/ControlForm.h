@@ -50,4 +50,4 @@ private:
     QFrame* panel3_;
 };
 
-}  // namespace velmr::panel
+} // namespace velmr::panel

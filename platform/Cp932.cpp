@@ -59,7 +59,7 @@ bool EncodeUnits(const char16_t* units, std::size_t count, std::string& out)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<std::string> Encode(QStringView text)
 {
@@ -69,7 +69,7 @@ std::optional<std::string> Encode(QStringView text)
     const auto size = static_cast<std::size_t>(text.size());
     for (std::size_t i = 0; i < size;) {
         const char16_t unit = units[i];
-        if (unit < 0x80) {  // ASCII maps to itself
+        if (unit < 0x80) { // ASCII maps to itself
             out.push_back(static_cast<char>(unit));
             ++i;
             continue;
@@ -124,7 +124,8 @@ QString Decode(std::string_view bytes)
         bool ok = conv.valid();
         if (ok) {
             conv.reset();
-            ok = iconv(conv.get(), &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1) &&
+            ok = iconv(conv.get(), &in, &inLeft, &outPtr, &outLeft) !=
+                     static_cast<std::size_t>(-1) &&
                  inLeft == 0;
         }
         if (ok) {
@@ -149,7 +150,8 @@ std::optional<QString> FirstUnrepresentable(QStringView text)
         if (QChar::isHighSurrogate(units[i]) && i + 1 < size && QChar::isLowSurrogate(units[i + 1]))
             count = 2;
         if (units[i] >= 0x80 && !EncodeUnits(units + i, count, scratch))
-            return QString(reinterpret_cast<const QChar*>(units + i), static_cast<qsizetype>(count));
+            return QString(reinterpret_cast<const QChar*>(units + i),
+                           static_cast<qsizetype>(count));
         i += count;
     }
     return std::nullopt;
@@ -174,4 +176,4 @@ std::optional<std::size_t> EncodedLength(QStringView text)
     return encoded ? std::optional<std::size_t>(encoded->size()) : std::nullopt;
 }
 
-}  // namespace velmr::platform::cp932
+} // namespace velmr::platform::cp932

@@ -37,4 +37,4 @@ std::string_view CutToBytes(std::string_view bytes, std::size_t maxBytes);
 // Byte length of the Shift-JIS form of `text` (nothing when it is unrepresentable).
 std::optional<std::size_t> EncodedLength(QStringView text);
 
-}  // namespace velmr::platform::cp932
+} // namespace velmr::platform::cp932

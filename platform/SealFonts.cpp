@@ -10,8 +10,8 @@
 #include <QScreen>
 
 #include <algorithm>
-#include <map>
 #include <cmath>
+#include <map>
 
 namespace velmr::platform {
 namespace {
@@ -69,7 +69,7 @@ bool PlatformDrawsBold(const QFont& requested)
     return drawsBold;
 }
 
-}  // namespace
+} // namespace
 
 QString PlatformFaceFor(const QString& windowsFace)
 {
@@ -79,9 +79,9 @@ QString PlatformFaceFor(const QString& windowsFace)
         const char* platform;
     };
     static constexpr Mapping kMappings[] = {
-        {u"ＭＳ 明朝", "IPAMincho"},      {u"MS Mincho", "IPAMincho"},
-        {u"ＭＳ Ｐ明朝", "IPAPMincho"},   {u"MS PMincho", "IPAPMincho"},
-        {u"ＭＳ ゴシック", "IPAGothic"},  {u"MS Gothic", "IPAGothic"},
+        {u"ＭＳ 明朝", "IPAMincho"},        {u"MS Mincho", "IPAMincho"},
+        {u"ＭＳ Ｐ明朝", "IPAPMincho"},     {u"MS PMincho", "IPAPMincho"},
+        {u"ＭＳ ゴシック", "IPAGothic"},    {u"MS Gothic", "IPAGothic"},
         {u"ＭＳ Ｐゴシック", "IPAPGothic"}, {u"MS PGothic", "IPAPGothic"},
     };
     for (const Mapping& mapping : kMappings) {
@@ -147,8 +147,8 @@ namespace {
 // control is dragged the seal is drawn again at every step with the same texts.
 struct TextImage
 {
-    QImage image;    // premultiplied colour with the text's coverage
-    QPoint origin;   // where the cell's top-left corner lies in the image
+    QImage image;  // premultiplied colour with the text's coverage
+    QPoint origin; // where the cell's top-left corner lies in the image
 };
 
 class TextImageCache
@@ -188,14 +188,15 @@ private:
     {
         QPainterPath path;
         path.addText(QPointF(0, font.ascent), font.font, text);
-        const double stroke = font.syntheticBold ? font.font.pixelSize() * kSyntheticBoldShare : 0.0;
+        const double stroke =
+            font.syntheticBold ? font.font.pixelSize() * kSyntheticBoldShare : 0.0;
         const QRect bounds = path.boundingRect()
                                  .adjusted(-stroke - 2, -stroke - 2, stroke + 2, stroke + 2)
                                  .toAlignedRect();
         TextImage result;
         result.origin = -bounds.topLeft();
-        result.image = QImage(bounds.size().expandedTo(QSize(1, 1)),
-                              QImage::Format_ARGB32_Premultiplied);
+        result.image =
+            QImage(bounds.size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
         result.image.fill(Qt::transparent);
         QPainter painter(&result.image);
         painter.setRenderHint(QPainter::Antialiasing, true);
@@ -223,7 +224,7 @@ private:
     std::uint64_t clock_ = 0;
 };
 
-}  // namespace
+} // namespace
 
 void DrawSealText(QPainter& painter, const SealFont& font, QPoint topLeft, const QString& text,
                   const QColor& color)
@@ -235,4 +236,4 @@ void DrawSealText(QPainter& painter, const SealFont& font, QPoint topLeft, const
     painter.drawImage(topLeft - drawn.origin, drawn.image);
 }
 
-}  // namespace velmr::platform
+} // namespace velmr::platform

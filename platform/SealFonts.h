@@ -26,13 +26,14 @@ std::optional<int> PixelSizeForPoints(std::int64_t points, double dpi);
 double DisplayDpi();
 
 // A font for a seal text: face name as the record holds it, size in points, style byte
-// (bit 0 bold, bit 1 italic, bit 2 underline, bit 3 strike-out). Nothing when the size draws no text.
+// (bit 0 bold, bit 1 italic, bit 2 underline, bit 3 strike-out). Nothing when the size draws no
+// text.
 struct SealFont
 {
     QFont font;
-    bool syntheticBold = false;  // bold asked for on a face that has no bold variant
+    bool syntheticBold = false; // bold asked for on a face that has no bold variant
     int ascent = 0;
-    int height = 0;  // the full cell height
+    int height = 0; // the full cell height
 
     int TextWidth(const QString& text) const;
     int TextHeight() const { return height; }
@@ -45,4 +46,4 @@ std::optional<SealFont> MakeSealFont(const QString& face, std::int64_t points, s
 void DrawSealText(QPainter& painter, const SealFont& font, QPoint topLeft, const QString& text,
                   const QColor& color);
 
-}  // namespace velmr::platform
+} // namespace velmr::platform

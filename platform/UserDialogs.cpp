@@ -16,9 +16,8 @@ public:
                               MessageButtons buttons) override
     {
         QMessageBox box(QMessageBox::NoIcon, caption, text,
-                        buttons == MessageButtons::OkCancel
-                            ? QMessageBox::Ok | QMessageBox::Cancel
-                            : QMessageBox::Ok,
+                        buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
+                                                            : QMessageBox::Ok,
                         parent);
         box.setDefaultButton(QMessageBox::Ok);
         return box.exec() == QMessageBox::Ok ? MessageResult::Ok : MessageResult::Cancel;
@@ -81,7 +80,7 @@ QtDialogs& RealDialogs()
 
 UserDialogs* g_installed = nullptr;
 
-}  // namespace
+} // namespace
 
 UserDialogs& Dialogs()
 {
@@ -122,4 +121,4 @@ QString ToQtFilter(const QString& filter)
     return QtFilterEntries(filter).join(QStringLiteral(";;"));
 }
 
-}  // namespace velmr::platform
+} // namespace velmr::platform

@@ -13,19 +13,27 @@ class QWidget;
 namespace velmr::platform {
 
 // The answer of a message box.
-enum class MessageResult { Ok, Cancel };
+enum class MessageResult
+{
+    Ok,
+    Cancel
+};
 
 // Which buttons a message box offers.
-enum class MessageButtons { Ok, OkCancel };
+enum class MessageButtons
+{
+    Ok,
+    OkCancel
+};
 
 // One file dialog request. `filter` is in the program's own "desc|pattern|desc|pattern" form.
 struct FileDialogRequest
 {
     QString caption;
     QString filter;
-    QString fileName;         // the proposed file name, may be empty
-    QString directory;        // the folder to start in, empty for the current folder
-    bool mustExist = false;   // open dialogs: the path and the file must exist
+    QString fileName;       // the proposed file name, may be empty
+    QString directory;      // the folder to start in, empty for the current folder
+    bool mustExist = false; // open dialogs: the path and the file must exist
     bool confirmOverwrite = false;
 };
 
@@ -71,4 +79,4 @@ QString ToQtFilter(const QString& filter);
 // The Qt filter entries of `filter`, one per "desc|pattern" pair.
 QStringList QtFilterEntries(const QString& filter);
 
-}  // namespace velmr::platform
+} // namespace velmr::platform

@@ -13,4 +13,4 @@ public:
     virtual void ShowEditPanel(TMDIChild& document) = 0;
 };
 
-}  // namespace velmr::seal
+} // namespace velmr::seal

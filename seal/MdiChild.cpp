@@ -91,7 +91,7 @@ void TMDIChild::Refresh()
     if (Kind == kNameSeal)
         size = kNameSealSize;
     else
-        return;  // a bitmap seal is laid out when its picture arrives
+        return; // a bitmap seal is laid out when its picture arrives
     ViewWidth = ViewHeight = size;
     SetClientSize(size, size);
     PanelLoading = true;
@@ -115,4 +115,4 @@ void TMDIChild::Draw()
     Q_EMIT Drawn();
 }
 
-}  // namespace velmr::seal
+} // namespace velmr::seal

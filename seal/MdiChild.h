@@ -81,4 +81,4 @@ private:
     PictureControl* image1_;
 };
 
-}  // namespace velmr::seal
+} // namespace velmr::seal

@@ -43,7 +43,7 @@ std::vector<QString> Texts(const Text20& a, const Text20& b, const Text20& c, co
     return {a.ToUnicode(), b.ToUnicode(), c.ToUnicode(), d.ToUnicode()};
 }
 
-}  // namespace
+} // namespace
 
 QColor ColorFromRecord(std::int32_t bgr)
 {
@@ -69,7 +69,7 @@ PlacedName LayoutLines(const std::vector<QString>& texts, std::optional<platform
     name.font = std::move(font);
     if (!name.font)
         return name;
-    std::int64_t offset = 0;  // top of the line relative to the block
+    std::int64_t offset = 0; // top of the line relative to the block
     std::int64_t blockHeight = 0;
     for (const QString& text : texts) {
         if (text.isEmpty())
@@ -160,4 +160,4 @@ QImage RenderNameSeal(const NameStampRecord& record, const NameStampExRecord& ex
     return picture;
 }
 
-}  // namespace velmr::seal
+} // namespace velmr::seal

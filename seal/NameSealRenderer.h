@@ -29,7 +29,7 @@ struct Box
 struct PlacedLine
 {
     QString text;
-    std::int64_t x = 0;  // top-left of the line's cell
+    std::int64_t x = 0; // top-left of the line's cell
     std::int64_t y = 0;
     int width = 0;
     int height = 0;
@@ -38,7 +38,7 @@ struct PlacedLine
 // One name (the first, or the composited second) laid out: its font and its lines.
 struct PlacedName
 {
-    std::optional<platform::SealFont> font;  // none when its size draws no text
+    std::optional<platform::SealFont> font; // none when its size draws no text
     std::vector<PlacedLine> lines;
 };
 
@@ -48,10 +48,10 @@ struct NameSealLayout
     int height = kNameSealSize;
     QColor color;
     int penWidth = 1;
-    bool roundedSquare = false;  // otherwise an ellipse
+    bool roundedSquare = false; // otherwise an ellipse
     Box frame;
     PlacedName first;
-    std::optional<PlacedName> second;  // when the second name is composited
+    std::optional<PlacedName> second; // when the second name is composited
 };
 
 // The colour of a record's 0x00BBGGRR value.
@@ -81,4 +81,4 @@ int DrawableCoordinate(std::int64_t value);
 PlacedName LayoutLines(const std::vector<QString>& texts, std::optional<platform::SealFont> font,
                        std::int64_t gap, std::int64_t shiftX, std::int64_t shiftY, QSize size);
 
-}  // namespace velmr::seal
+} // namespace velmr::seal

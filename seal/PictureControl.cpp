@@ -39,4 +39,4 @@ void PictureControl::paintEvent(QPaintEvent*)
     painter.drawImage(0, 0, picture_);
 }
 
-}  // namespace velmr::seal
+} // namespace velmr::seal

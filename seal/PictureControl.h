@@ -14,7 +14,8 @@ public:
 
     QImage& Picture() { return picture_; }
     const QImage& Picture() const { return picture_; }
-    // Gives the control and its picture the size `size`; the picture's content is kept where it fits.
+    // Gives the control and its picture the size `size`; the picture's content is kept where it
+    // fits.
     void SetPictureSize(QSize size);
     void SetPicture(QImage picture);
 
@@ -25,4 +26,4 @@ private:
     QImage picture_;
 };
 
-}  // namespace velmr::seal
+} // namespace velmr::seal

@@ -15,7 +15,8 @@ template <std::size_t N> std::string_view FixedText<N>::View() const
         text = platform::cp932::CutToBytes(text, N);
         std::size_t position = 0;
         while (position < text.size()) {
-            const bool lead = platform::cp932::IsLeadByte(static_cast<unsigned char>(text[position]));
+            const bool lead =
+                platform::cp932::IsLeadByte(static_cast<unsigned char>(text[position]));
             if (lead && position + 1 == text.size()) {
                 text.remove_suffix(1);
                 break;
@@ -28,7 +29,8 @@ template <std::size_t N> std::string_view FixedText<N>::View() const
 
 template <std::size_t N> void FixedText<N>::Assign(std::string_view sjis)
 {
-    const std::string_view cut = platform::cp932::CutToBytes(sjis.substr(0, sjis.find('\0')), N - 1);
+    const std::string_view cut =
+        platform::cp932::CutToBytes(sjis.substr(0, sjis.find('\0')), N - 1);
     bytes.fill('\0');
     std::copy(cut.begin(), cut.end(), bytes.begin());
 }
@@ -106,24 +108,71 @@ template <typename R, typename V> void Fields(R& r, V&& v)
 {
     using T = std::remove_const_t<R>;
     if constexpr (std::is_same_v<T, NameStampRecord>) {
-        v(r.Text1); v(r.Text2); v(r.Text3); v(r.Text4); v(r.FontName); v(r.FontStyle);
-        v(r.FontStylePadding); v(r.FontSize); v(r.StampSize); v(r.TextSpace); v(r.StampColor);
-        v(r.LineWidth); v(r.CircleParameter); v(r.OffsetX); v(r.OffsetY); v(r.Resolution);
+        v(r.Text1);
+        v(r.Text2);
+        v(r.Text3);
+        v(r.Text4);
+        v(r.FontName);
+        v(r.FontStyle);
+        v(r.FontStylePadding);
+        v(r.FontSize);
+        v(r.StampSize);
+        v(r.TextSpace);
+        v(r.StampColor);
+        v(r.LineWidth);
+        v(r.CircleParameter);
+        v(r.OffsetX);
+        v(r.OffsetY);
+        v(r.Resolution);
         v(r.Reserved);
     } else if constexpr (std::is_same_v<T, NameStampExRecord>) {
-        v(r.UseNameEX); v(r.ExText1); v(r.ExText2); v(r.ExText3); v(r.ExText4);
-        v(r.ExFontName); v(r.ExFontStyle); v(r.ExFontStylePadding); v(r.ExFontSize);
-        v(r.ExTextSpace); v(r.ExOffsetX); v(r.ExOffsetY); v(r.Reserved);
+        v(r.UseNameEX);
+        v(r.ExText1);
+        v(r.ExText2);
+        v(r.ExText3);
+        v(r.ExText4);
+        v(r.ExFontName);
+        v(r.ExFontStyle);
+        v(r.ExFontStylePadding);
+        v(r.ExFontSize);
+        v(r.ExTextSpace);
+        v(r.ExOffsetX);
+        v(r.ExOffsetY);
+        v(r.Reserved);
     } else if constexpr (std::is_same_v<T, DateStampRecord>) {
-        v(r.Text1); v(r.Text2); v(r.FontNameU); v(r.FontNameM); v(r.FontNameL);
-        v(r.FontStyleU); v(r.FontStyleM); v(r.FontStyleL); v(r.FontStylePadding);
-        v(r.FontSizeU); v(r.FontSizeM); v(r.FontSizeL); v(r.StampSize); v(r.StampColor);
-        v(r.LineWidth); v(r.SpaceM); v(r.PositionU); v(r.PositionL); v(r.Years); v(r.Header);
-        v(r.TwinRing); v(r.Reserved);
+        v(r.Text1);
+        v(r.Text2);
+        v(r.FontNameU);
+        v(r.FontNameM);
+        v(r.FontNameL);
+        v(r.FontStyleU);
+        v(r.FontStyleM);
+        v(r.FontStyleL);
+        v(r.FontStylePadding);
+        v(r.FontSizeU);
+        v(r.FontSizeM);
+        v(r.FontSizeL);
+        v(r.StampSize);
+        v(r.StampColor);
+        v(r.LineWidth);
+        v(r.SpaceM);
+        v(r.PositionU);
+        v(r.PositionL);
+        v(r.Years);
+        v(r.Header);
+        v(r.TwinRing);
+        v(r.Reserved);
     } else {
         static_assert(std::is_same_v<T, DateStampExRecord>);
-        v(r.Text3); v(r.U_T2Space); v(r.Text4); v(r.L_T2FontSize); v(r.L_T2Space); v(r.Text5);
-        v(r.L_T3Space); v(r.DateNZ); v(r.Reserved);
+        v(r.Text3);
+        v(r.U_T2Space);
+        v(r.Text4);
+        v(r.L_T2FontSize);
+        v(r.L_T2Space);
+        v(r.Text5);
+        v(r.L_T3Space);
+        v(r.DateNZ);
+        v(r.Reserved);
     }
 }
 
@@ -143,12 +192,24 @@ template <typename R> bool Deserialize(std::span<const std::uint8_t> bytes, R& r
     return true;
 }
 
-}  // namespace
+} // namespace
 
-std::string ToBytes(const NameStampRecord& record) { return Serialize(record); }
-std::string ToBytes(const NameStampExRecord& record) { return Serialize(record); }
-std::string ToBytes(const DateStampRecord& record) { return Serialize(record); }
-std::string ToBytes(const DateStampExRecord& record) { return Serialize(record); }
+std::string ToBytes(const NameStampRecord& record)
+{
+    return Serialize(record);
+}
+std::string ToBytes(const NameStampExRecord& record)
+{
+    return Serialize(record);
+}
+std::string ToBytes(const DateStampRecord& record)
+{
+    return Serialize(record);
+}
+std::string ToBytes(const DateStampExRecord& record)
+{
+    return Serialize(record);
+}
 
 bool FromBytes(std::span<const std::uint8_t> bytes, NameStampRecord& record)
 {
@@ -226,4 +287,4 @@ DateStampRecord NewDateStamp()
     return r;
 }
 
-}  // namespace velmr::seal
+} // namespace velmr::seal

@@ -232,4 +232,4 @@ DateStampRecord NewDateStamp();
 // The Shift-JIS bytes of a text known to be representable (program constants).
 std::string Sjis(QStringView text);
 
-}  // namespace velmr::seal
+} // namespace velmr::seal

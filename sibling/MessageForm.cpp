@@ -11,8 +11,8 @@
 namespace velmr::sibling {
 
 TMessageForm::TMessageForm(QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint),
+    : QDialog(parent,
+              Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       panel1_(new QFrame(this)),
       label1_(new QLabel(QStringLiteral("瑠環印鑑が見つかりませんので、瑠環印鑑"), panel1_)),
       label2_(new QLabel(QStringLiteral("の機能を利用する操作は行えません。"), panel1_)),
@@ -57,4 +57,4 @@ void TMessageForm::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
-}  // namespace velmr::sibling
+} // namespace velmr::sibling

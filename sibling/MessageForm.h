@@ -32,4 +32,4 @@ private:
     QPushButton* button1_;
 };
 
-}  // namespace velmr::sibling
+} // namespace velmr::sibling

@@ -13,4 +13,4 @@ VelmorKeyOpened OpenVelmorKey(platform::RegistryAccessor& registry, bool canCrea
     return opened;
 }
 
-}  // namespace velmr::sibling
+} // namespace velmr::sibling

@@ -29,4 +29,4 @@ struct VelmorKeyOpened
 // that does not open is passed over. Throws RegistryError when the store cannot be read.
 VelmorKeyOpened OpenVelmorKey(platform::RegistryAccessor& registry, bool canCreate);
 
-}  // namespace velmr::sibling
+} // namespace velmr::sibling

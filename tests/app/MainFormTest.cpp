@@ -1,6 +1,7 @@
+#include "app/MainForm.h"
+
 #include "app/AboutBox.h"
 #include "app/Application.h"
-#include "app/MainForm.h"
 #include "image/DitherForm.h"
 #include "image/ImgKit.h"
 #include "image/ResizeForm.h"
@@ -20,7 +21,6 @@
 #include <QStatusTipEvent>
 #include <QTest>
 #include <QToolButton>
-
 #include <gtest/gtest.h>
 
 using namespace velmr;
@@ -110,7 +110,7 @@ TEST_F(MainFormTest, MenuItemsHaveTheirCaptionsHintsAndStates)
         {"File1", u"ﾌｧｲﾙ(&F)", u"ﾌｧｲﾙ操作に関するｺﾏﾝﾄﾞ", true, true},
         {"FileNewItem", u"新規作成(&N)", u"新規ﾌｧｲﾙの作成", true, true},
         {"mNewName", u"認印の作成", u"", true, true},
-        {"mNewDate", u"日付印の作成", u"", false, true},  // arrives with the date seal
+        {"mNewDate", u"日付印の作成", u"", false, true}, // arrives with the date seal
         {"FileOpenItem", u"開く(&O)", u"既存のﾌｧｲﾙを開く", false, true},
         {"FileCloseItem", u"閉じる(&C)", u"ﾌｧｲﾙを閉じる", true, true},
         {"FileSaveItem", u"上書き保存(&S)", u"ﾌｧｲﾙを保存する", false, true},
@@ -134,7 +134,8 @@ TEST_F(MainFormTest, MenuItemsHaveTheirCaptionsHintsAndStates)
         {"WindowCascadeItem", u"重ねて表示(&C)", u"ｳｨﾝﾄﾞｳを重なりあうように並べ直す", true, true},
         {"WindowTileItem", u"並べて表示(&T)", u"ｳｨﾝﾄﾞｳを重ならないように並べ直す", false, true},
         {"WindowArrangeItem", u"ｱｲｺﾝの整列(&A)", u"ｱｲｺﾝをｳｨﾝﾄﾞｳの下に並べ直す", false, true},
-        {"WindowMinimizeItem", u"すべてをｱｲｺﾝ化(&M)", u"すべてのｳｨﾝﾄﾞｳをｱｲｺﾝ状態にする", true, true},
+        {"WindowMinimizeItem", u"すべてをｱｲｺﾝ化(&M)", u"すべてのｳｨﾝﾄﾞｳをｱｲｺﾝ状態にする", true,
+         true},
         {"Help1", u"ﾍﾙﾌﾟ(&H)", u"ﾄﾋﾟｯｸの検索", true, true},
         {"mHelp", u"瑠環印影ﾏﾈｰｼﾞｬｰのﾍﾙﾌﾟ(&H)", u"", false, true},
         {"HelpAboutItem", u"ﾊﾞｰｼﾞｮﾝ情報(&A)", u"", true, true},
@@ -173,8 +174,8 @@ TEST_F(MainFormTest, ToolButtonsSitOnTheSpeedPanel)
     ShowMain();
     EXPECT_EQ(main->SpeedPanel()->height(), 30);
     for (const Button& b : buttons) {
-        auto* button =
-            main->SpeedPanel()->findChild<QToolButton*>(QLatin1String(b.name) + QStringLiteral("Button"));
+        auto* button = main->SpeedPanel()->findChild<QToolButton*>(QLatin1String(b.name) +
+                                                                   QStringLiteral("Button"));
         ASSERT_NE(button, nullptr) << b.name;
         EXPECT_EQ(button->geometry(), QRect(b.left, 2, 25, 25)) << b.name;
         EXPECT_EQ(button->toolTip(), QString::fromUtf16(b.toolTip)) << b.name;
@@ -269,7 +270,7 @@ TEST_F(MainFormTest, ClosingTheLastDocumentCollapsesThePanelAndKeepsDuplicate)
     EXPECT_FALSE(main->WindowCascadeItem->isEnabled());
     EXPECT_TRUE(main->mReplica->isEnabled()) << "keeps its last state without documents";
     EXPECT_EQ(windows->controlForm->size(), QSize(173, 2));
-    main->mReplica->trigger();  // does nothing without a document
+    main->mReplica->trigger(); // does nothing without a document
     EXPECT_TRUE(main->Documents().isEmpty());
     EXPECT_TRUE(main->isVisible());
 }
@@ -281,7 +282,7 @@ TEST_F(MainFormTest, DuplicateCopiesKindAndAllFourRecords)
     source->NameStampEx.UseNameEX = 1;
     source->NameStampEx.ExText1.Assign(seal::Sjis(u"鈴"));
     source->NameStamp.StampSize = 130;
-    source->DateStampEx.Reserved[10] = 7;  // carried unchanged, whatever it holds
+    source->DateStampEx.Reserved[10] = 7; // carried unchanged, whatever it holds
     source->SetCaption(QStringLiteral("/tmp/seal1.mkn"));
     source->Draw();
     main->PasteBtn->trigger();
@@ -357,4 +358,4 @@ TEST_F(MainFormTest, ExitClosesTheMainWindowAndShutdownReleasesEverything)
     EXPECT_EQ(app::Windows(), nullptr);
 }
 
-}  // namespace
+} // namespace

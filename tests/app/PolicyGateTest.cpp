@@ -1,10 +1,10 @@
 #include "app/PolicyGate.h"
+
 #include "platform/registry/RegistryAccessor.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QFileInfo>
 #include <QProcess>
-
 #include <gtest/gtest.h>
 
 using namespace velmr;
@@ -30,11 +30,12 @@ protected:
     // A store whose Velmor key holds `values` (already in user.reg form).
     void WriteStore(const QByteArray& values)
     {
-        test::WriteFile(store, kHeader + "\n[Software\\\\Wine] 1700000000\n#time=1da1a2b3c4d5e6f\n"
-                                         "\"Version\"=\"win10\"\n\n"
-                                         "[Software\\\\Zeb\\\\Velmor] 1700000000\n"
-                                         "#time=1da1a2b3c4d5e6f\n" +
-                                values);
+        test::WriteFile(store, kHeader +
+                                   "\n[Software\\\\Wine] 1700000000\n#time=1da1a2b3c4d5e6f\n"
+                                   "\"Version\"=\"win10\"\n\n"
+                                   "[Software\\\\Zeb\\\\Velmor] 1700000000\n"
+                                   "#time=1da1a2b3c4d5e6f\n" +
+                                   values);
     }
 
     app::PolicyDecision Gate() { return app::CheckStartPolicy(*platform::CurrentUserRegistry()); }
@@ -59,11 +60,11 @@ TEST_F(PolicyGateTest, TheTenthLetterOfPolicy01DecidesWhenAdmIsOne)
         {"\"adm\"=\"1 \"\n\"Policy01\"=\"abcdefghitklm\"\n", false}, // trailing blank
         {"\"adm\"=\"01\"\n\"Policy01\"=\"abcdefghitklm\"\n", false},
         {"\"adm\"=\"true\"\n\"Policy01\"=\"abcdefghitklm\"\n", false},
-        {"\"Policy01\"=\"abcdefghitklm\"\n", false},                 // adm missing
-        {"\"ADM\"=\"1\"\n\"policy01\"=\"abcdefghitklm\"\n", true},   // names ignore case
-        {"\"adm\"=dword:00000001\n\"Policy01\"=\"abcdefghitklm\"\n", false},  // not a string
+        {"\"Policy01\"=\"abcdefghitklm\"\n", false},                         // adm missing
+        {"\"ADM\"=\"1\"\n\"policy01\"=\"abcdefghitklm\"\n", true},           // names ignore case
+        {"\"adm\"=dword:00000001\n\"Policy01\"=\"abcdefghitklm\"\n", false}, // not a string
         {"\"adm\"=\"1\"\n\"Policy01\"=hex:61,62,63,64,65,66,67,68,69,74\n", false},
-        {"\"adm\"=\"1\"\n\"Policy01\"=\"\\x540d\\x5b57abcdet\"\n", true},  // 名字 are two bytes each
+        {"\"adm\"=\"1\"\n\"Policy01\"=\"\\x540d\\x5b57abcdet\"\n", true}, // 名字 are two bytes each
     };
     for (const Case& c : cases) {
         WriteStore(c.values);
@@ -97,7 +98,8 @@ TEST_F(PolicyGateTest, FirstStartCreatesTheVelmorKey)
 
 TEST_F(PolicyGateTest, AnUnreadableStoreStopsTheStartAndIsLeftAsItWas)
 {
-    const QByteArray broken = "this is not a registry\n[Software\\\\Zeb\\\\Velmor]\n\"adm\"=\"0\"\n";
+    const QByteArray broken =
+        "this is not a registry\n[Software\\\\Zeb\\\\Velmor]\n\"adm\"=\"0\"\n";
     test::WriteFile(store, broken);
     const app::PolicyDecision decision = Gate();
     EXPECT_TRUE(decision.storeUnreadable);
@@ -151,4 +153,4 @@ TEST_F(ProgramStartTest, AllowedStartRunsUntilClosed)
     EXPECT_EQ(program->state(), QProcess::Running);
 }
 
-}  // namespace
+} // namespace

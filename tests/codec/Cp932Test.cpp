@@ -26,9 +26,9 @@ TEST(Cp932, EncodesAndDecodesTheSealTexts)
         {u"名", Bytes({0x96, 0xBC})},
         {u"字", Bytes({0x8E, 0x9A})},
         {u"ＭＳ 明朝", Bytes({0x82, 0x6C, 0x82, 0x72, 0x20, 0x96, 0xBE, 0x92, 0xA9})},
-        {u"ﾌｧｲﾙ", Bytes({0xCC, 0xA7, 0xB2, 0xD9})},  // half-width katakana are single bytes
-        {u"ソ", Bytes({0x83, 0x5C})},                // second byte 0x5C is not a backslash
-        {u"①髙", Bytes({0x87, 0x40, 0xFB, 0xFC})},   // NEC and IBM extensions of CP932
+        {u"ﾌｧｲﾙ", Bytes({0xCC, 0xA7, 0xB2, 0xD9})}, // half-width katakana are single bytes
+        {u"ソ", Bytes({0x83, 0x5C})},               // second byte 0x5C is not a backslash
+        {u"①髙", Bytes({0x87, 0x40, 0xFB, 0xFC})},  // NEC and IBM extensions of CP932
         {u"seal-1", "seal-1"},
         {u"", ""},
     };
@@ -61,7 +61,7 @@ TEST(Cp932, DecodingInvalidBytesMarksThemInsteadOfDroppingText)
 
 TEST(Cp932, CutsAtCharacterBoundaries)
 {
-    const std::string name = Bytes({0x96, 0xBC, 0x8E, 0x9A, 'A', 0x96, 0xBC});  // 名字A名
+    const std::string name = Bytes({0x96, 0xBC, 0x8E, 0x9A, 'A', 0x96, 0xBC}); // 名字A名
     struct Cut
     {
         std::size_t max;
@@ -74,4 +74,4 @@ TEST(Cp932, CutsAtCharacterBoundaries)
     EXPECT_EQ(cp932::EncodedLength(u"名字A"), 5u);
 }
 
-}  // namespace
+} // namespace

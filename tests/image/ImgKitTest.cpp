@@ -51,7 +51,7 @@ TEST_F(ImgKitTest, ColorTypeCodes)
         std::int32_t colorType;
     };
     const Case cases[] = {
-        {1, false, 0, 0},  {4, false, 0, 1},  {4, true, 0, 2},  {8, false, 0, 3},
+        {1, false, 0, 0},  {4, false, 0, 1},  {4, true, 0, 2},   {8, false, 0, 3},
         {8, true, 0, 4},   {24, false, 0, 5}, {32, false, 0, 6}, {32, false, 3, 7},
         {16, false, 0, 7}, {16, false, 3, 7},
     };
@@ -70,18 +70,13 @@ TEST_F(ImgKitTest, ColorTypeCodes)
 TEST_F(ImgKitTest, RefusesWhatIsNotAPackedBitmapWithinTheLimits)
 {
     std::vector<std::vector<std::uint8_t>> bad = {
-        {},
-        Dib(0, 5, 24),
-        Dib(5, 0, 24),
-        Dib(5, -5, 24),
-        Dib(20001, 1, 1),
-        Dib(3, 3, 7),
+        {}, Dib(0, 5, 24), Dib(5, 0, 24), Dib(5, -5, 24), Dib(20001, 1, 1), Dib(3, 3, 7),
     };
     std::vector<std::uint8_t> truncated = Dib(10, 10, 24);
     truncated.pop_back();
     bad.push_back(truncated);
     std::vector<std::uint8_t> tooManyColours = Dib(4, 4, 8);
-    tooManyColours[32] = 0x01;  // 257 colours used
+    tooManyColours[32] = 0x01; // 257 colours used
     tooManyColours[33] = 0x01;
     bad.push_back(tooManyColours);
     for (const auto& dib : bad)
@@ -157,4 +152,4 @@ TEST_F(ImgKitTest, UnloadingReleasesEverything)
     EXPECT_FALSE(ImgKitLibraryLoaded());
 }
 
-}  // namespace
+} // namespace

@@ -1,7 +1,6 @@
 #include "seal/NameSealRenderer.h"
 
 #include <QFontMetrics>
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,7 +16,7 @@ constexpr int kCentre = 148;
 
 bool IsInk(QRgb pixel)
 {
-    return qGreen(pixel) < 160;  // red, black or blue, never white
+    return qGreen(pixel) < 160; // red, black or blue, never white
 }
 
 // Text ink only: the disk well inside the default frame (inner edge at 115 from the centre).
@@ -66,8 +65,8 @@ struct Metrics
 
 Metrics MetricsOf(const NameStampRecord& record)
 {
-    const auto font = MakeSealFont(record.FontName.ToUnicode(), record.FontSize, record.FontStyle,
-                                   kDpi);
+    const auto font =
+        MakeSealFont(record.FontName.ToUnicode(), record.FontSize, record.FontStyle, kDpi);
     return {font->height, font->font};
 }
 
@@ -91,7 +90,8 @@ TEST(NameSealRenderer, DefaultSealIsTwoCharactersCentredInARedCircle)
     ASSERT_EQ(image.size(), QSize(297, 297));
 
     // The circle of half-size 117 and pen 4 passes through (31, 148) and (265, 148).
-    for (const QPoint point : {QPoint(31, 148), QPoint(265, 148), QPoint(148, 31), QPoint(148, 265)})
+    for (const QPoint point :
+         {QPoint(31, 148), QPoint(265, 148), QPoint(148, 31), QPoint(148, 265)})
         EXPECT_EQ(QColor(image.pixel(point)), QColor(255, 0, 0)) << point.x() << "," << point.y();
     // The pen is 4 wide, centred on the outline.
     EXPECT_EQ(InkBounds(image, QRect(0, 147, 297, 3), false).left(), 29);
@@ -134,7 +134,7 @@ TEST(NameSealRenderer, FrameTypesFollowCircleParameter)
     struct Case
     {
         std::int32_t circleParameter;
-        int left, right;    // box, exclusive right
+        int left, right; // box, exclusive right
         bool square;
     };
     const Case cases[] = {
@@ -210,7 +210,7 @@ TEST(NameSealRenderer, LinesStopAtTheFirstEmptyText)
 TEST(NameSealRenderer, OffsetsMoveTheFirstNameOnly)
 {
     NameStampRecord base = NewNameStamp();
-    base.FontSize = 40;  // well inside the frame, however it moves
+    base.FontSize = 40; // well inside the frame, however it moves
     NameStampRecord moved = base;
     moved.OffsetY = 10;
     moved.OffsetX = -7;
@@ -273,10 +273,14 @@ TEST(NameSealRenderer, ColourStyleAndResolution)
     EXPECT_EQ(at120.first.font->font.pixelSize(), 127);
 
     // The four Windows faces stand for the IPA faces; others keep their names.
-    EXPECT_EQ(velmr::platform::PlatformFaceFor(QStringLiteral("ＭＳ ゴシック")), QStringLiteral("IPAGothic"));
-    EXPECT_EQ(velmr::platform::PlatformFaceFor(QStringLiteral("MS PMincho")), QStringLiteral("IPAPMincho"));
-    EXPECT_EQ(velmr::platform::PlatformFaceFor(QStringLiteral("ＭＳ Ｐゴシック")), QStringLiteral("IPAPGothic"));
-    EXPECT_EQ(velmr::platform::PlatformFaceFor(QStringLiteral("Noto Serif")), QStringLiteral("Noto Serif"));
+    EXPECT_EQ(velmr::platform::PlatformFaceFor(QStringLiteral("ＭＳ ゴシック")),
+              QStringLiteral("IPAGothic"));
+    EXPECT_EQ(velmr::platform::PlatformFaceFor(QStringLiteral("MS PMincho")),
+              QStringLiteral("IPAPMincho"));
+    EXPECT_EQ(velmr::platform::PlatformFaceFor(QStringLiteral("ＭＳ Ｐゴシック")),
+              QStringLiteral("IPAPGothic"));
+    EXPECT_EQ(velmr::platform::PlatformFaceFor(QStringLiteral("Noto Serif")),
+              QStringLiteral("Noto Serif"));
 }
 
 TEST(NameSealRenderer, WildRecordsDrawWithoutHarm)
@@ -323,10 +327,10 @@ TEST(NameSealRenderer, UnterminatedTextsDrawTheirBytes)
 {
     std::string bytes = ToBytes(NewNameStamp());
     for (int i = 0; i < 20; ++i)
-        bytes[i] = 'W';  // Text1 without terminator runs into Text2's field no further
+        bytes[i] = 'W'; // Text1 without terminator runs into Text2's field no further
     NameStampRecord record;
-    ASSERT_TRUE(FromBytes({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()},
-                          record));
+    ASSERT_TRUE(
+        FromBytes({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, record));
     record.FontSize = 10;
     const NameSealLayout layout = LayoutNameSeal(record, {}, {297, 297}, kDpi);
     ASSERT_EQ(layout.first.lines.size(), 2u);
@@ -334,4 +338,4 @@ TEST(NameSealRenderer, UnterminatedTextsDrawTheirBytes)
     EXPECT_EQ(layout.first.lines[1].text, QStringLiteral("字"));
 }
 
-}  // namespace
+} // namespace

@@ -31,15 +31,15 @@ TEST(Records, NewNameSealBytesAreTheFileFormat)
     const std::string bytes = ToBytes(NewNameStamp());
     ASSERT_EQ(bytes.size(), 168u);
     EXPECT_EQ(TextAt(bytes, 0), "\x96\xBC");  // 名
-    EXPECT_EQ(TextAt(bytes, 20), "\x8E\x9A");  // 字
+    EXPECT_EQ(TextAt(bytes, 20), "\x8E\x9A"); // 字
     EXPECT_EQ(TextAt(bytes, 40), "");
     EXPECT_EQ(TextAt(bytes, 60), "");
-    EXPECT_EQ(TextAt(bytes, 80), "\x82\x6C\x82\x72\x20\x96\xBE\x92\xA9");  // ＭＳ 明朝
+    EXPECT_EQ(TextAt(bytes, 80), "\x82\x6C\x82\x72\x20\x96\xBE\x92\xA9"); // ＭＳ 明朝
     EXPECT_EQ(bytes[120], 0x01);
     EXPECT_EQ(bytes.substr(121, 3), std::string(3, '\0'));
-    const std::pair<std::size_t, std::int32_t> ints[] = {
-        {124, 76}, {128, 117}, {132, 0}, {136, 255}, {140, 4},
-        {144, 100}, {148, 0}, {152, 0}, {156, 0}};
+    const std::pair<std::size_t, std::int32_t> ints[] = {{124, 76},  {128, 117}, {132, 0},
+                                                         {136, 255}, {140, 4},   {144, 100},
+                                                         {148, 0},   {152, 0},   {156, 0}};
     for (const auto& [offset, value] : ints)
         EXPECT_EQ(IntAt(bytes, offset), value) << offset;
     EXPECT_EQ(bytes.substr(160), std::string(8, '\0'));
@@ -51,13 +51,13 @@ TEST(Records, NewDateSealBytesAreTheFileFormat)
 {
     const std::string bytes = ToBytes(NewDateStamp());
     ASSERT_EQ(bytes.size(), 224u);
-    EXPECT_EQ(TextAt(bytes, 0), "\x91\x67\x90\x44");   // 組織
-    EXPECT_EQ(TextAt(bytes, 20), "\x96\xBC\x8E\x9A");  // 名字
+    EXPECT_EQ(TextAt(bytes, 0), "\x91\x67\x90\x44");  // 組織
+    EXPECT_EQ(TextAt(bytes, 20), "\x96\xBC\x8E\x9A"); // 名字
     EXPECT_EQ(TextAt(bytes, 80), "\x82\x6C\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4E");
     EXPECT_EQ(bytes.substr(160, 4), std::string("\x01\x01\x01\x00", 4));
     const std::pair<std::size_t, std::int32_t> ints[] = {
         {164, 46}, {168, 36}, {172, 48}, {176, 115}, {180, 255}, {184, 4},
-        {188, 0}, {192, 2}, {196, -2}, {200, 0}, {212, 0}};
+        {188, 0},  {192, 2},  {196, -2}, {200, 0},   {212, 0}};
     for (const auto& [offset, value] : ints)
         EXPECT_EQ(IntAt(bytes, offset), value) << offset;
     EXPECT_EQ(bytes.substr(204, 8), std::string(8, '\0'));
@@ -132,9 +132,9 @@ TEST(Records, TextsAreCutAtCharacterBoundaries)
     EXPECT_EQ(text.bytes[18], '\0');
 
     Text8 header;
-    header.Assign(Sjis(u"AB名字X"));  // 7 bytes fit exactly
+    header.Assign(Sjis(u"AB名字X")); // 7 bytes fit exactly
     EXPECT_EQ(header.ToUnicode(), QStringLiteral("AB名字X"));
-    header.Assign(Sjis(u"ABCD名字"));  // the second character would be split: left out
+    header.Assign(Sjis(u"ABCD名字")); // the second character would be split: left out
     EXPECT_EQ(header.ToUnicode(), QStringLiteral("ABCD名"));
     EXPECT_EQ(header.bytes[6], '\0');
 }
@@ -152,4 +152,4 @@ TEST(Records, UnterminatedTextFromOutsideEndsAtTheField)
     EXPECT_EQ(record.Text2.ToUnicode(), QStringLiteral("字"));
 }
 
-}  // namespace
+} // namespace

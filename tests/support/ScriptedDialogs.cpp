@@ -16,7 +16,7 @@ template <typename T> T Next(std::deque<T>& queue, const T& fallback)
     queue.pop_front();
     return value;
 }
-}  // namespace
+} // namespace
 
 ScriptedDialogs::ScriptedDialogs()
 {
@@ -76,4 +76,4 @@ int ScriptedDialogs::RunModal(QDialog& form)
     return action ? action(form) : int(QDialog::Rejected);
 }
 
-}  // namespace velmr::test
+} // namespace velmr::test

@@ -29,9 +29,9 @@ public:
     std::vector<ShownMessage> messages;
     std::vector<platform::FileDialogRequest> openRequests;
     std::vector<platform::FileDialogRequest> saveRequests;
-    std::vector<QString> modalForms;  // window titles of the forms run modally
+    std::vector<QString> modalForms; // window titles of the forms run modally
 
-    std::deque<platform::MessageResult> messageAnswers;  // default: Ok
+    std::deque<platform::MessageResult> messageAnswers; // default: Ok
     std::deque<std::optional<platform::FileDialogChoice>> openAnswers;
     std::deque<std::optional<platform::FileDialogChoice>> saveAnswers;
     std::deque<std::optional<QFont>> fontAnswers;
@@ -53,4 +53,4 @@ public:
     int RunModal(QDialog& form) override;
 };
 
-}  // namespace velmr::test
+} // namespace velmr::test

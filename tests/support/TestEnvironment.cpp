@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -13,7 +12,7 @@ namespace velmr::test {
 namespace {
 QString g_root;
 std::atomic<int> g_counter{0};
-}  // namespace
+} // namespace
 
 void SetPrivateRoot(const QString& root)
 {
@@ -59,4 +58,4 @@ QByteArray ReadFile(const QString& path)
     return file.readAll();
 }
 
-}  // namespace velmr::test
+} // namespace velmr::test

@@ -17,4 +17,4 @@ QString MakeTempFolder(const QString& hint = QStringLiteral("case"));
 void WriteFile(const QString& path, const QByteArray& data);
 QByteArray ReadFile(const QString& path);
 
-}  // namespace velmr::test
+} // namespace velmr::test

@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QDir>
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -47,7 +46,7 @@ void SetUpEnvironment(const std::string& root)
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
