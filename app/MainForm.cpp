@@ -257,9 +257,9 @@ void TMainForm::ConnectHandlers()
     connect(HelpAboutItem, &QAction::triggered, this, &TMainForm::HelpAboutItemClick);
 
     // Commands whose work this build does not do yet: shown, never enabled.
-    unavailable_ = {mNewDate,   sbNewDate,      FileOpenItem,      OpenBtn,   FileSaveItem,
-                    SaveBtn,    FileSaveAsItem, CopyItem,          PasteItem, mRegist,
-                    sbToVelmor, WindowTileItem, WindowArrangeItem, mHelp};
+    unavailable_ = {FileOpenItem,   OpenBtn,        FileSaveItem,      SaveBtn,
+                    FileSaveAsItem, CopyItem,       PasteItem,         mRegist,
+                    sbToVelmor,     WindowTileItem, WindowArrangeItem, mHelp};
     for (QAction* action : std::as_const(unavailable_))
         action->setEnabled(false);
 }
@@ -438,10 +438,15 @@ void TMainForm::UpdateMenuItems()
 
 void TMainForm::mNewNameClick(QObject* sender)
 {
-    if (sender != mNewName && sender != sbNewName)
-        return; // new date seals come with the date seal drawing
+    const bool name = sender == mNewName || sender == sbNewName;
+    const bool date = sender == mNewDate || sender == sbNewDate;
+    if (!name && !date)
+        return;
     seal::TMDIChild* document = NewChildWindow(QString());
-    document->InitNewNameSeal();
+    if (name)
+        document->InitNewNameSeal();
+    else
+        document->InitNewDateSeal();
 }
 
 void TMainForm::mReplicaClick()

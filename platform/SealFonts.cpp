@@ -28,12 +28,13 @@ const QString kFallbackFace = QStringLiteral("IPAMincho");
 // Ink of `text` drawn as an outline in `font`, as the seal drawing draws it.
 int OutlineInk(const QFont& font, const QString& text)
 {
-    QImage image(160, 96, QImage::Format_Grayscale8);
+    const int size = font.pixelSize();
+    QImage image(size * 3, size * 2, QImage::Format_Grayscale8);
     image.fill(0);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, true);
     QPainterPath path;
-    path.addText(QPointF(4, 72), font, text);
+    path.addText(QPointF(size / 4, size * 3 / 2), font, text);
     painter.fillPath(path, Qt::white);
     painter.end();
     int ink = 0;
@@ -46,16 +47,21 @@ int OutlineInk(const QFont& font, const QString& text)
 }
 
 // True when the face has a bold of its own, or the font machinery emboldens it already (as
-// fontconfig does on most desktops): then the outlines of the bold font are visibly heavier.
+// fontconfig does on most desktops, and FreeType for the sizes it renders itself): then the
+// outlines of the bold font are visibly heavier than those of the regular one. The answer can
+// depend on the size, so it is found for each size in use.
 bool PlatformDrawsBold(const QFont& requested)
 {
+    constexpr int kLargestProbe = 256; // above, the machinery treats every size alike
     static QHash<QString, bool> cache;
-    const QString family = QFontInfo(requested).family();
-    const auto found = cache.constFind(family);
+    const int probeSize = std::min(requested.pixelSize(), kLargestProbe);
+    const QString key =
+        QFontInfo(requested).family() + QLatin1Char('/') + QString::number(probeSize);
+    const auto found = cache.constFind(key);
     if (found != cache.constEnd())
         return *found;
     QFont probe(requested);
-    probe.setPixelSize(64);
+    probe.setPixelSize(probeSize);
     probe.setItalic(false);
     probe.setUnderline(false);
     probe.setStrikeOut(false);
@@ -65,7 +71,7 @@ bool PlatformDrawsBold(const QFont& requested)
     probe.setWeight(QFont::Bold);
     const int bold = OutlineInk(probe, text);
     const bool drawsBold = bold > regular + regular / 20;
-    cache.insert(family, drawsBold);
+    cache.insert(key, drawsBold);
     return drawsBold;
 }
 

@@ -1,6 +1,7 @@
 #include "seal/MdiChild.h"
 
 #include "platform/SealFonts.h"
+#include "seal/DateSealRenderer.h"
 #include "seal/EditPanel.h"
 #include "seal/NameSealRenderer.h"
 #include "seal/PictureControl.h"
@@ -63,6 +64,14 @@ void TMDIChild::InitNewNameSeal()
     Refresh();
 }
 
+void TMDIChild::InitNewDateSeal()
+{
+    SetCaption(kNewDateSealCaption);
+    Kind = kDateSeal;
+    DateStamp = NewDateStamp();
+    Refresh();
+}
+
 void TMDIChild::DuplicateFrom(const TMDIChild& source)
 {
     Kind = source.Kind;
@@ -90,6 +99,8 @@ void TMDIChild::Refresh()
     int size = 0;
     if (Kind == kNameSeal)
         size = kNameSealSize;
+    else if (Kind == kDateSeal)
+        size = kDateSealSize;
     else
         return; // a bitmap seal is laid out when its picture arrives
     ViewWidth = ViewHeight = size;
@@ -106,11 +117,14 @@ void TMDIChild::Draw()
     if (PanelLoading)
         return;
     QImage& picture = image1_->Picture();
-    if (Kind == kNameSeal) {
+    if (Kind == kNameSeal)
         DrawNameSeal(picture, NameStamp, NameStampEx, platform::DisplayDpi());
-    } else {
+    else if (Kind == kDateSeal)
+        DrawDateSeal(picture, DateStamp, DateStampEx, platform::DisplayDpi());
+    else if (Kind == kNoKind)
+        picture.fill(Qt::white);
+    else
         return;
-    }
     image1_->update();
     Q_EMIT Drawn();
 }

@@ -37,6 +37,8 @@ public:
 
     // Initialise as a new name seal: caption "新規認印", the default records, then Refresh.
     void InitNewNameSeal();
+    // Initialise as a new date seal: caption "新規日付印", the default date record, then Refresh.
+    void InitNewDateSeal();
     // Take the kind and all four records of `source`, byte for byte, with the default caption of
     // its kind, then Refresh.
     void DuplicateFrom(const TMDIChild& source);

@@ -2,6 +2,7 @@
 
 #include "app/AboutBox.h"
 #include "app/Application.h"
+#include "calendar/CalendarDate.h"
 #include "image/DitherForm.h"
 #include "image/ImgKit.h"
 #include "image/ResizeForm.h"
@@ -110,7 +111,7 @@ TEST_F(MainFormTest, MenuItemsHaveTheirCaptionsHintsAndStates)
         {"File1", u"ﾌｧｲﾙ(&F)", u"ﾌｧｲﾙ操作に関するｺﾏﾝﾄﾞ", true, true},
         {"FileNewItem", u"新規作成(&N)", u"新規ﾌｧｲﾙの作成", true, true},
         {"mNewName", u"認印の作成", u"", true, true},
-        {"mNewDate", u"日付印の作成", u"", false, true}, // arrives with the date seal
+        {"mNewDate", u"日付印の作成", u"", true, true},
         {"FileOpenItem", u"開く(&O)", u"既存のﾌｧｲﾙを開く", false, true},
         {"FileCloseItem", u"閉じる(&C)", u"ﾌｧｲﾙを閉じる", true, true},
         {"FileSaveItem", u"上書き保存(&S)", u"ﾌｧｲﾙを保存する", false, true},
@@ -162,7 +163,7 @@ TEST_F(MainFormTest, ToolButtonsSitOnTheSpeedPanel)
     };
     const Button buttons[] = {
         {"sbNewName", 4, u"認印新規作成", true, true},
-        {"sbNewDate", 28, u"日付印新規作成", false, true},
+        {"sbNewDate", 28, u"日付印新規作成", true, true},
         {"OpenBtn", 51, u"開く", false, true},
         {"SaveBtn", 75, u"上書き保存", false, true},
         {"PasteBtn", 104, u"認印・日付印の複製", false, true},
@@ -257,6 +258,30 @@ TEST_F(MainFormTest, NewNameSealIsDrawnAtOnce)
     main->mNewName->trigger();
     EXPECT_EQ(main->Documents().size(), 2);
     EXPECT_EQ(main->Documents().back()->NameStamp, document->NameStamp);
+}
+
+TEST_F(MainFormTest, NewDateSealFromMenuOrToolButtonIsTheSame)
+{
+    calendar::SetClock([] { return calendar::LocalDate{2026, 12, 8}; });
+    ShowMain();
+    main->sbNewDate->trigger();
+    seal::TMDIChild* fromButton = main->ActiveDocument();
+    main->mNewDate->trigger();
+    seal::TMDIChild* fromMenu = main->ActiveDocument();
+    calendar::SetClock({});
+    ASSERT_NE(fromButton, fromMenu);
+    for (seal::TMDIChild* document : {fromButton, fromMenu}) {
+        EXPECT_EQ(document->Caption(), QStringLiteral("新規日付印"));
+        EXPECT_EQ(document->Kind, seal::kDateSeal);
+        EXPECT_EQ(document->DateStamp, seal::NewDateStamp());
+        EXPECT_EQ(document->DateStampEx, seal::DateStampExRecord{});
+        EXPECT_EQ(document->NameStamp, seal::NameStampRecord{});
+        EXPECT_EQ(document->size(), QSize(350, 350));
+        EXPECT_EQ(QColor(document->Image1()->Picture().pixel(90, 139)), QColor(255, 0, 0));
+    }
+    EXPECT_EQ(fromButton->Image1()->Picture(), fromMenu->Image1()->Picture());
+    EXPECT_EQ(windows->controlForm->size(), QSize(173, 581));
+    EXPECT_TRUE(windows->controlForm->Panel2()->isVisibleTo(windows->controlForm.get()));
 }
 
 TEST_F(MainFormTest, ClosingTheLastDocumentCollapsesThePanelAndKeepsDuplicate)
