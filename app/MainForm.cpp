@@ -13,6 +13,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
@@ -66,9 +67,16 @@ TMainForm::TMainForm(QWidget* parent)
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("瑠環印影マネージャー"));
     setWindowIcon(ProgramIcon());
-    resize(606, 400);
+    // The form's bounds are 606 × 400, with position and size left to the window system's default
+    // placement, which gives a new main window three quarters of the screen.
+    QSize size(606, 400);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.expandedTo(screen->availableGeometry().size() * 3 / 4);
+    resize(size);
     mdiArea_->setObjectName(QStringLiteral("ClientArea"));
     mdiArea_->setBackground(palette().brush(QPalette::Dark));
+    mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdiArea_);
     statusBar_->setObjectName(QStringLiteral("StatusBar"));
     statusBar_->setSizeGripEnabled(false);

@@ -214,6 +214,15 @@ TEST_F(DateSealTest, BandTextInEveryYearStyle)
     }
 }
 
+TEST_F(DateSealTest, UnterminatedHeaderFromOutsideIsCutToSixBytes)
+{
+    DateStampRecord record = NewDateStamp();
+    record.Header.bytes = {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H'}; // no terminator
+    EXPECT_EQ(DateBandText(record, {}), QStringLiteral("ABCDEF26.12.08"));
+    record.Header.bytes = {'A', 'B', 'C', 'D', 'E', '\x93', '\xFA', '\x95'}; // 日 then a lead byte
+    EXPECT_EQ(DateBandText(record, {}), QStringLiteral("ABCDE26.12.08"));
+}
+
 TEST_F(DateSealTest, WildRecordsDrawWithoutHarm)
 {
     constexpr auto kMin = std::numeric_limits<std::int32_t>::min();

@@ -62,6 +62,15 @@ eval "$(geometry "$panel_id" | sed 's/^/PANEL_/')"
     fail "the panel did not open its name seal page (${PANEL_WIDTH}x${PANEL_HEIGHT})"
 import -window root "$shots/new-name-seal.png"
 
+# ﾌｧｲﾙ(&F) → 新規作成(&N) → 日付印の作成
+xdotool windowfocus --sync "$main_id"
+xdotool key --delay 150 alt+f n Down Return
+sleep 1
+eval "$(geometry "$panel_id" | sed 's/^/PANEL_/')"
+[[ "$PANEL_WIDTH" -eq 173 && "$PANEL_HEIGHT" -eq 581 ]] ||
+    fail "the panel did not open its date seal page (${PANEL_WIDTH}x${PANEL_HEIGHT})"
+import -window root "$shots/new-date-seal.png"
+
 # ﾌｧｲﾙ(&F) → 終了(&X)
 xdotool windowfocus --sync "$main_id"
 xdotool key --delay 150 alt+f x

@@ -1,0 +1,158 @@
+// What this program writes into a prefix's user.reg, Wine itself must read the same way, and what
+// Wine writes back this program must read unchanged.
+
+#include "platform/registry/UserRegBackend.h"
+#include "tests/platform/RegistryTestSupport.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace velmr::platform {
+namespace {
+
+using namespace Qt::StringLiterals;
+using test::Key;
+
+const QStringList kNameStamp = Key(u"Software\\Zeb\\Velmor\\NameStamp");
+
+struct ProcessRun
+{
+    bool finished = false;
+    int exitCode = -1;
+    QByteArray output;
+};
+
+// A throw-away Wine prefix; its server is stopped when the object goes.
+class WinePrefix
+{
+public:
+    explicit WinePrefix(QString folder) : folder_(std::move(folder)) {}
+    ~WinePrefix()
+    {
+        Execute(u"wineserver"_s, {u"-k"_s}, 30000);
+        Execute(u"wineserver"_s, {u"-w"_s}, 30000);
+    }
+    WinePrefix(const WinePrefix&) = delete;
+    WinePrefix& operator=(const WinePrefix&) = delete;
+
+    const QString& Folder() const { return folder_; }
+    QString UserReg() const { return folder_ + u"/user.reg"_s; }
+
+    ProcessRun Execute(const QString& program, const QStringList& arguments, int timeoutMs) const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"WINEPREFIX"_s, folder_);
+        environment.insert(u"WINEDEBUG"_s, u"-all"_s);
+        environment.insert(u"WINEDLLOVERRIDES"_s, u"mscoree,mshtml="_s);  // no Mono or Gecko
+        environment.remove(u"DISPLAY"_s);
+        environment.remove(u"WAYLAND_DISPLAY"_s);
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(program, arguments);
+        ProcessRun run;
+        run.finished = process.waitForFinished(timeoutMs);
+        if (!run.finished) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+        run.exitCode = process.exitCode();
+        run.output = process.readAll();
+        return run;
+    }
+
+    // Waits until the prefix's server has stopped and saved the registry.
+    void WaitForServer() const { Execute(u"wineserver"_s, {u"-w"_s}, 60000); }
+
+private:
+    QString folder_;
+};
+
+TEST(WineRegistry, WineReadsWhatThisProgramWritesAndBack)
+{
+    if (QStandardPaths::findExecutable(u"wine"_s).isEmpty() ||
+        QStandardPaths::findExecutable(u"wineserver"_s).isEmpty())
+        GTEST_SKIP() << "wine is not installed";
+
+    const WinePrefix prefix(test::MakeTempFolder(u"wine"_s) + u"/prefix"_s);
+    QElapsedTimer boot;
+    boot.start();
+    const ProcessRun made = prefix.Execute(u"wine"_s, {u"wineboot"_s, u"-i"_s}, 180000);
+    prefix.WaitForServer();
+    std::printf("wineboot -i took %lld ms\n", static_cast<long long>(boot.elapsed()));
+    ASSERT_TRUE(made.finished && made.exitCode == 0) << made.output.toStdString();
+    ASSERT_TRUE(QFileInfo::exists(prefix.UserReg())) << made.output.toStdString();
+
+    // A new store written by this program starts the way Wine starts its own.
+    const QList<QByteArray> wineHeader = test::ReadFile(prefix.UserReg()).split('\n').mid(0, 4);
+    const QList<QByteArray> ownHeader = NewUserRegHeader().split('\n').mid(0, 4);
+    EXPECT_EQ(wineHeader, ownHeader);
+
+    struct Value
+    {
+        QString name;
+        QString data;
+    };
+    const Value values[] = {
+        {u"Ascii"_s, u"Plain \"quoted\" C:\\dir\\"_s},
+        {u"Name"_s, u"瑠環印影"_s},
+        {u"Family"_s, u"名字"_s},
+        {u"Emoji"_s, u"😀 a"_s},
+        {u"Under"_s, u"_"_s},
+        {u"Control"_s, u"tab\tline\nend\x01" "7"_s},
+        {u"Empty"_s, u""_s},
+    };
+    std::vector<RegistryChange> changes;
+    for (const Value& value : values)
+        changes.push_back({kNameStamp, value.name, value.data});
+    UserRegBackend(prefix.UserReg()).Commit(changes);
+
+    const ProcessRun query = prefix.Execute(
+        u"wine"_s, {u"reg"_s, u"query"_s, u"HKCU\\Software\\Zeb\\Velmor\\NameStamp"_s, u"/v"_s,
+                    u"Ascii"_s},
+        60000);
+    ASSERT_TRUE(query.finished && query.exitCode == 0) << query.output.toStdString();
+    EXPECT_TRUE(query.output.contains("Ascii    REG_SZ    Plain \"quoted\" C:\\dir\\\r\n"))
+        << query.output.toStdString();
+
+    const QString exported = test::MakeTempFolder() + u"/export.reg"_s;
+    const ProcessRun exportRun = prefix.Execute(
+        u"wine"_s,
+        {u"regedit"_s, u"/E"_s, exported, u"HKEY_CURRENT_USER\\Software\\Zeb\\Velmor\\NameStamp"_s},
+        60000);
+    ASSERT_TRUE(exportRun.finished) << exportRun.output.toStdString();
+    const QByteArray utf16 = test::ReadFile(exported);
+    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(utf16.constData()),
+                                            utf16.size() / 2);
+    for (const QString& line : {u"\"Ascii\"=\"Plain \\\"quoted\\\" C:\\\\dir\\\\\""_s,
+                                u"\"Name\"=\"瑠環印影\""_s, u"\"Family\"=\"名字\""_s,
+                                u"\"Emoji\"=\"😀 a\""_s, u"\"Under\"=\"_\""_s, u"\"Empty\"=\"\""_s})
+        EXPECT_TRUE(text.contains(line)) << line.toStdString() << "\n" << text.toStdString();
+
+    // Wine writes the whole file anew when it has a change of its own to save.
+    const ProcessRun add = prefix.Execute(u"wine"_s,
+                                   {u"reg"_s, u"add"_s, u"HKCU\\Software\\Zeb\\Other"_s, u"/v"_s,
+                                    u"X"_s, u"/d"_s, u"Y"_s, u"/f"_s},
+                                   60000);
+    ASSERT_TRUE(add.finished && add.exitCode == 0) << add.output.toStdString();
+    prefix.WaitForServer();
+
+    const UserRegFile saved = UserRegBackend(prefix.UserReg()).Read();
+    EXPECT_EQ(saved.StringValue(Key(u"Software\\Zeb\\Other"), u"X"_s), u"Y"_s);
+    for (const Value& value : values) {
+        EXPECT_EQ(saved.ValueKind(kNameStamp, value.name), RegistryValueKind::String)
+            << value.name.toStdString();
+        EXPECT_EQ(saved.StringValue(kNameStamp, value.name), value.data)
+            << value.name.toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace velmr::platform
