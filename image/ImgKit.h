@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QImage>
 #include <QString>
+
+class QWidget;
 
 #include <cstdint>
 #include <span>
@@ -68,6 +71,52 @@ std::size_t ImgKitLiveImageCount();
 // and the result taken over; `info` then describes the picture held. A null result (a failed
 // operation) keeps the picture as it was.
 void ReplacePicture(ImgKitImage& picture, ImgKitImage result, ImageInfoRecord& info);
+
+// ---- Files. Title and message are what the progress display shows while a long operation runs.
+
+// A picture read from a BMP or JPEG file (the format is told by the file's bytes), or 0 when the
+// file cannot be read, is not a picture the library knows, or exceeds the limits.
+ImgKitImage ImgKitFileLoad(const QString& fileName, const QString& title, const QString& message);
+// Writes `image` as a BMP file of its own depth and palette; nonzero on success. The file is
+// replaced only when it has been written completely.
+int ImgKitBmpFileSave(const QString& fileName, ImgKitImage image, const QString& title,
+                      const QString& message, int flags);
+// Writes `image` as a JPEG file at `quality` (1..100); needs a 24-bit or 8-bit grey picture.
+int ImgKitJpegFileSave(const QString& fileName, ImgKitImage image, const QString& title,
+                       const QString& message, int quality, int flags);
+
+// ---- Pictures from pictures. Each returns a new picture, or the input when nothing changes, or 0
+// when it fails or is cancelled (the input always stays valid).
+
+// Reduces or widens the colours: `bits` 24, 8, 4 or 1; `palette` 0 optimised, 1 the fixed
+// Windows standard colours; `dither` 1 error diffusion, 0 nearest colour.
+ImgKitImage ImgKitConvertColor(ImgKitImage image, int bits, int palette, int dither,
+                               const QString& title, const QString& message);
+// Scales to `width` × `height` pixels, smoothly; the result is 24-bit.
+ImgKitImage ImgKitImageSize(ImgKitImage image, const QString& title, const QString& message,
+                            int width, int height);
+// The part of the picture inside the rectangle (left, top, right, bottom, all inclusive, top-down
+// picture coordinates), clipped to the picture; the input itself when nothing of it is inside.
+ImgKitImage ImgKitRectCut(ImgKitImage image, const QString& title, const QString& message,
+                          int left, int top, int right, int bottom);
+
+// ---- The clipboard and the screen.
+
+// True while the clipboard holds a picture.
+bool ImgKitClipboardHasBitmap();
+// The clipboard's picture, or 0 when it holds none.
+ImgKitImage ImgKitGetFromClipBrd(QWidget* window);
+// Puts `image` on the clipboard; nonzero on success.
+int ImgKitSetToClipBrd(QWidget* window, ImgKitImage image);
+// The number of colours the screen shows: 16 or 256 on such displays, 0 for more.
+int ImgKitSystemPalette();
+
+// ---- Pictures and Qt images (the clipboard and the display).
+
+// A 24-bit (or, for an indexed QImage, palette) picture of `image`; 0 for a null image.
+ImgKitImage ImgKitFromQImage(const QImage& image);
+// The picture as a QImage (RGB32 for deep pictures, indexed for palette ones); null for 0.
+QImage ImgKitToQImage(ImgKitImage image);
 
 // The ColorType of a packed bitmap, or -1 when it is not one.
 std::int32_t ColorTypeOf(std::span<const std::uint8_t> packedDib);

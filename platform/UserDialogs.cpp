@@ -4,10 +4,21 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QApplication>
 #include <QMessageBox>
+#include <QProgressDialog>
+
+#include <algorithm>
 
 namespace velmr::platform {
 namespace {
+
+// Progress without a display (no widgets application): nothing is shown, nothing cancels.
+class SilentProgress final : public ProgressReport
+{
+public:
+    bool Advance(double) override { return true; }
+};
 
 class QtDialogs final : public UserDialogs
 {
@@ -50,6 +61,10 @@ public:
 
     int RunModal(QDialog& form) override { return form.exec(); }
 
+    std::unique_ptr<ProgressReport> BeginProgress(QWidget* parent, const QString& title,
+                                                  const QString& message,
+                                                  bool cancellable) override;
+
 private:
     static std::optional<FileDialogChoice> Run(QWidget* parent, const FileDialogRequest& request,
                                                QFileDialog::AcceptMode mode)
@@ -71,6 +86,45 @@ private:
                                 static_cast<int>(filters.indexOf(dialog.selectedNameFilter()))};
     }
 };
+
+// A QProgressDialog that appears only when the operation runs longer than half a second.
+class QtProgress final : public ProgressReport
+{
+public:
+    QtProgress(QWidget* parent, const QString& title, const QString& message, bool cancellable)
+        : dialog_(message, cancellable ? QStringLiteral("キャンセル") : QString(), 0, kSteps, parent)
+    {
+        dialog_.setWindowTitle(title);
+        dialog_.setWindowModality(Qt::ApplicationModal);
+        dialog_.setMinimumDuration(500);
+        dialog_.setAutoClose(false);
+        dialog_.setAutoReset(false);
+        if (!cancellable)
+            dialog_.setCancelButton(nullptr);
+        dialog_.setValue(0);
+    }
+
+    bool Advance(double done) override
+    {
+        const int step = static_cast<int>(std::clamp(done, 0.0, 1.0) * kSteps);
+        if (step != dialog_.value())
+            dialog_.setValue(step); // also shows the dialog once the minimum duration has passed
+        QCoreApplication::processEvents();
+        return !dialog_.wasCanceled();
+    }
+
+private:
+    static constexpr int kSteps = 1000;
+    QProgressDialog dialog_;
+};
+
+std::unique_ptr<ProgressReport> QtDialogs::BeginProgress(QWidget* parent, const QString& title,
+                                                         const QString& message, bool cancellable)
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return std::make_unique<SilentProgress>();
+    return std::make_unique<QtProgress>(parent, title, message, cancellable);
+}
 
 QtDialogs& RealDialogs()
 {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 class QDialog;
@@ -44,6 +45,17 @@ struct FileDialogChoice
     int filterIndex = 0;
 };
 
+// A long operation's progress, shown to the user once the operation has run for about half a
+// second. Destroying it closes the dialog.
+class ProgressReport
+{
+public:
+    virtual ~ProgressReport() = default;
+    // Reports the share done, 0 to 1, and lets the window system breathe. Returns false once the
+    // user has asked to cancel; the operation then stops and leaves everything as it was.
+    virtual bool Advance(double done) = 0;
+};
+
 // Every dialog and message box of the program goes through this interface, so that tests can
 // script the user's answers and read back what was shown.
 class UserDialogs
@@ -62,6 +74,11 @@ public:
     virtual std::optional<QColor> AskColor(QWidget* parent, const QColor& initial) = 0;
     // Runs one of the program's own modal forms and returns its QDialog result code.
     virtual int RunModal(QDialog& form) = 0;
+    // Starts the progress display of a long operation, with the title and message its caller
+    // gives; `cancellable` adds a cancel button.
+    virtual std::unique_ptr<ProgressReport> BeginProgress(QWidget* parent, const QString& title,
+                                                          const QString& message,
+                                                          bool cancellable) = 0;
 };
 
 // The dialogs in use: the real Qt dialogs unless a test has installed its own.

@@ -76,4 +76,33 @@ int ScriptedDialogs::RunModal(QDialog& form)
     return action ? action(form) : int(QDialog::Rejected);
 }
 
+namespace {
+class ScriptedProgress final : public platform::ProgressReport
+{
+public:
+    ScriptedProgress(ScriptedDialogs& owner, std::size_t index) : owner_(owner), index_(index) {}
+    ~ScriptedProgress() override { owner_.progress[index_].finished = true; }
+    bool Advance(double) override
+    {
+        ScriptedDialogs::ShownProgress& shown = owner_.progress[index_];
+        ++shown.reports;
+        return !(shown.cancellable && owner_.cancelProgressAfter >= 0 &&
+                 shown.reports > owner_.cancelProgressAfter);
+    }
+
+private:
+    ScriptedDialogs& owner_;
+    std::size_t index_;
+};
+} // namespace
+
+std::unique_ptr<platform::ProgressReport> ScriptedDialogs::BeginProgress(QWidget*,
+                                                                         const QString& title,
+                                                                         const QString& message,
+                                                                         bool cancellable)
+{
+    progress.push_back({title, message, cancellable, 0, false});
+    return std::make_unique<ScriptedProgress>(*this, progress.size() - 1);
+}
+
 } // namespace velmr::test

@@ -39,6 +39,19 @@ public:
     // Acts on a modal form while it "runs"; returns the result code. Default: Rejected.
     std::deque<std::function<int(QDialog&)>> modalAnswers;
 
+    // Progress displays begun: title and message, and how many reports each received.
+    struct ShownProgress
+    {
+        QString title;
+        QString message;
+        bool cancellable = false;
+        int reports = 0;
+        bool finished = false;
+    };
+    std::vector<ShownProgress> progress;
+    // Cancel the progress display after this many reports (negative: never).
+    int cancelProgressAfter = -1;
+
     QStringList MessageTexts() const;
 
     platform::MessageResult ShowMessage(QWidget* parent, const QString& caption,
@@ -51,6 +64,9 @@ public:
     std::optional<QFont> AskFont(QWidget* parent, const QFont& initial) override;
     std::optional<QColor> AskColor(QWidget* parent, const QColor& initial) override;
     int RunModal(QDialog& form) override;
+    std::unique_ptr<platform::ProgressReport> BeginProgress(QWidget* parent, const QString& title,
+                                                            const QString& message,
+                                                            bool cancellable) override;
 };
 
 } // namespace velmr::test
