@@ -1,10 +1,10 @@
 #include "platform/AtomicFile.h"
+
 #include "tests/support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -60,13 +60,11 @@ TEST(AtomicFile, ReplacesContentsAndKeepsPermissionBits)
         mode_t expectedMode;
     };
     const Case cases[] = {
-        {"new file", false, 0, 0644},
-        {"private file", true, 0600, 0600},
-        {"executable file", true, 0755, 0755},
-        {"read-only file", true, 0444, 0444},
+        {"new file", false, 0, 0644},          {"private file", true, 0600, 0600},
+        {"executable file", true, 0755, 0755}, {"read-only file", true, 0444, 0444},
         {"setgid file", true, 02640, 02640},
     };
-    const Umask strict(077);  // a new file gets 0644 whatever the umask says
+    const Umask strict(077); // a new file gets 0644 whatever the umask says
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const QString folder = test::MakeTempFolder();
@@ -212,5 +210,5 @@ TEST(AtomicFile, ReadersSeeEitherTheOldOrTheNewContents)
     EXPECT_GT(reads, 0);
 }
 
-}  // namespace
-}  // namespace velmr::platform
+} // namespace
+} // namespace velmr::platform

@@ -1,4 +1,5 @@
 #include "platform/registry/RegistryAccessor.h"
+
 #include "platform/registry/RegistryLocation.h"
 #include "platform/registry/UserRegBackend.h"
 #include "tests/platform/RegistryTestSupport.h"
@@ -6,7 +7,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-
 #include <gtest/gtest.h>
 
 namespace velmr::platform {
@@ -45,7 +45,7 @@ public:
 
     int loads = 0;
     std::vector<std::vector<RegistryChange>> commits;
-    QString failure;  // when set, commits fail with it
+    QString failure; // when set, commits fail with it
 
 private:
     QByteArray bytes_;
@@ -61,10 +61,8 @@ QStringList MessagesWhile(const std::function<void()>& action)
     static QStringList* captured = nullptr;
     QStringList messages;
     captured = &messages;
-    const QtMessageHandler previous =
-        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
-            *captured << message;
-        });
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& message) { *captured << message; });
     action();
     qInstallMessageHandler(previous);
     captured = nullptr;
@@ -93,7 +91,7 @@ TEST(RegistryAccessor, OpenKeyWithCreateHoldsTheNewKeyBackUntilClose)
     const auto store = StoreWith("\n[Software\\\\Zeb] 1\n");
     {
         RegistryAccessor registry(store);
-        EXPECT_TRUE(registry.OpenKey(u"Software\\Zeb"_s, true));  // exists: nothing to do
+        EXPECT_TRUE(registry.OpenKey(u"Software\\Zeb"_s, true)); // exists: nothing to do
         EXPECT_TRUE(registry.OpenKey(u"Velmor\\NameStamp"_s, true));
         EXPECT_TRUE(registry.OpenKey(QString(), false));
         EXPECT_EQ(registry.ValueKind(u"Name"_s), RegistryValueKind::Missing);
@@ -247,7 +245,8 @@ TEST(RegistryAccessor, NameSealRoundTripsThroughTheFile)
     for (int i = 0; i < 30; ++i)
         names << u"Line%1"_s.arg(i);
     const auto valueOf = [](int i) {
-        return i % 3 == 0 ? u"瑠環印影 %1"_s.arg(i) : (i % 3 == 1 ? u"_"_s : u"C:\\\"%1\""_s.arg(i));
+        return i % 3 == 0 ? u"瑠環印影 %1"_s.arg(i)
+                          : (i % 3 == 1 ? u"_"_s : u"C:\\\"%1\""_s.arg(i));
     };
     {
         RegistryAccessor registry(backend);
@@ -264,34 +263,58 @@ TEST(RegistryAccessor, NameSealRoundTripsThroughTheFile)
 
 TEST(RegistryLocation, FollowsWinePrefixThenHomeWineThenTheProgramsOwnStore)
 {
-    enum class HomeWine { None, Folder, File };
+    enum class HomeWine
+    {
+        None,
+        Folder,
+        File
+    };
     using enum HomeWine;
     struct Case
     {
         const char* what;
-        QString winePrefix;  // null: unset
+        QString winePrefix; // null: unset
         HomeWine homeWine;
-        QString dataHome;      // null: unset
+        QString dataHome; // null: unset
         RegistryStoreKind kind;
-        QString prefix;  // "~" stands for the home folder
+        QString prefix; // "~" stands for the home folder
         QString userReg;
     };
     using enum RegistryStoreKind;
     const Case cases[] = {
         {"WINEPREFIX wins", u"/srv/prefix"_s, Folder, u"/data"_s, WinePrefix, u"/srv/prefix"_s,
          u"/srv/prefix/user.reg"_s},
-        {"WINEPREFIX cleaned", u"/srv//prefix/"_s, None, {}, WinePrefix, u"/srv/prefix"_s,
+        {"WINEPREFIX cleaned",
+         u"/srv//prefix/"_s,
+         None,
+         {},
+         WinePrefix,
+         u"/srv/prefix"_s,
          u"/srv/prefix/user.reg"_s},
         {"empty WINEPREFIX", u""_s, Folder, u"/data"_s, DefaultWinePrefix, u"~/.wine"_s,
          u"~/.wine/user.reg"_s},
         {"~/.wine", {}, Folder, {}, DefaultWinePrefix, u"~/.wine"_s, u"~/.wine/user.reg"_s},
-        {"~/.wine not a folder", {}, File, u"/data"_s, ProgramStore, u""_s,
+        {"~/.wine not a folder",
+         {},
+         File,
+         u"/data"_s,
+         ProgramStore,
+         u""_s,
          u"/data/velmrmgr/user.reg"_s},
-        {"XDG_DATA_HOME", {}, None, u"/data/"_s, ProgramStore, u""_s,
-         u"/data/velmrmgr/user.reg"_s},
-        {"XDG_DATA_HOME unset", {}, None, {}, ProgramStore, u""_s,
+        {"XDG_DATA_HOME", {}, None, u"/data/"_s, ProgramStore, u""_s, u"/data/velmrmgr/user.reg"_s},
+        {"XDG_DATA_HOME unset",
+         {},
+         None,
+         {},
+         ProgramStore,
+         u""_s,
          u"~/.local/share/velmrmgr/user.reg"_s},
-        {"XDG_DATA_HOME relative", {}, None, u"data"_s, ProgramStore, u""_s,
+        {"XDG_DATA_HOME relative",
+         {},
+         None,
+         u"data"_s,
+         ProgramStore,
+         u""_s,
          u"~/.local/share/velmrmgr/user.reg"_s},
     };
     for (const Case& c : cases) {
@@ -316,9 +339,8 @@ TEST(RegistryLocation, TestsUseTheirPrivateHome)
 {
     const RegistryLocation location = FindRegistryLocation();
     EXPECT_EQ(location.kind, RegistryStoreKind::ProgramStore);
-    EXPECT_EQ(location.userRegPath,
-              test::PrivateHome() + u"/.local/share/velmrmgr/user.reg"_s);
+    EXPECT_EQ(location.userRegPath, test::PrivateHome() + u"/.local/share/velmrmgr/user.reg"_s);
 }
 
-}  // namespace
-}  // namespace velmr::platform
+} // namespace
+} // namespace velmr::platform

@@ -86,4 +86,4 @@ private:
     QByteArray old_;
 };
 
-}  // namespace velmr::test
+} // namespace velmr::test

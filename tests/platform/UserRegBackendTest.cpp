@@ -1,11 +1,11 @@
 #include "platform/registry/UserRegBackend.h"
+
 #include "tests/platform/RegistryTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -57,8 +57,8 @@ TEST(UserRegBackend, FirstCommitCreatesTheFileAndItsFolders)
     EXPECT_FALSE(backend.Load()->KeyExists(kNameStamp));
     EXPECT_FALSE(QFileInfo::exists(QFileInfo(path).absolutePath())) << "loading creates nothing";
 
-    backend.Commit({SetValue(kNameStamp, u"Name"_s, u"瑠環"_s),
-                    SetValue(kNameStamp, u"Kind"_s, u"_"_s)});
+    backend.Commit(
+        {SetValue(kNameStamp, u"Name"_s, u"瑠環"_s), SetValue(kNameStamp, u"Kind"_s, u"_"_s)});
     EXPECT_EQ(ReadFile(path).toStdString(),
               WineFile("\n[Software\\\\Zeb\\\\Velmor\\\\NameStamp] " + kFixedSeconds + "\n" +
                        kFixedTimeLine + "\n\"Name\"=\"\\x7460\\x74b0\"\n\"Kind\"=\"_\"\n")
@@ -95,7 +95,7 @@ TEST(UserRegBackend, UnreadableStoreFailsAndStaysUntouched)
     struct Case
     {
         const char* what;
-        bool folder;  // a folder takes the place of the file
+        bool folder; // a folder takes the place of the file
         QByteArray contents;
         QString reason;
     };
@@ -164,7 +164,8 @@ TEST(UserRegBackend, FolderThatCannotBeMadeFails)
         backend.Commit({MakeKey(kNameStamp)});
         ADD_FAILURE() << "no RegistryError";
     } catch (const RegistryError& error) {
-        EXPECT_TRUE(error.Message().startsWith(u"レジストリ ファイルのフォルダーを作成できません"_s))
+        EXPECT_TRUE(
+            error.Message().startsWith(u"レジストリ ファイルのフォルダーを作成できません"_s))
             << error.what();
         EXPECT_TRUE(error.Message().contains(path)) << error.what();
     }
@@ -200,7 +201,8 @@ TEST(UserRegBackend, FailedWriteLeavesTheOldFile)
     std::signal(SIGXFSZ, savedSignal);
 
     ASSERT_TRUE(failed);
-    EXPECT_TRUE(message.startsWith(u"レジストリ ファイルに書き込めませんでした。\n"_s + path + u"\n"_s))
+    EXPECT_TRUE(
+        message.startsWith(u"レジストリ ファイルに書き込めませんでした。\n"_s + path + u"\n"_s))
         << message.toStdString();
     EXPECT_TRUE(message.contains(qt_error_string(EFBIG))) << message.toStdString();
     EXPECT_EQ(ReadFile(path).toStdString(), original.toStdString());
@@ -232,12 +234,12 @@ TEST(UserRegBackend, ConcurrentCommitsAllSurvive)
     std::vector<std::thread> writers;
     for (int writer = 0; writer < kWriters; ++writer) {
         writers.emplace_back([&, writer] {
-            UserRegBackend backend(path);  // each with its own lock, like separate processes
+            UserRegBackend backend(path); // each with its own lock, like separate processes
             for (int i = 0; i < kCommits; ++i) {
                 const QString name = u"w%1-%2"_s.arg(writer).arg(i);
-                backend.Commit({SetValue(kNameStamp + QStringList{QString::number(writer)}, name,
-                                         name),
-                                SetValue(kNameStamp, name, QString::number(i))});
+                backend.Commit(
+                    {SetValue(kNameStamp + QStringList{QString::number(writer)}, name, name),
+                     SetValue(kNameStamp, name, QString::number(i))});
             }
         });
     }
@@ -257,5 +259,5 @@ TEST(UserRegBackend, ConcurrentCommitsAllSurvive)
     EXPECT_EQ(FolderEntries(QFileInfo(path).absolutePath()), QStringList{u"user.reg"_s});
 }
 
-}  // namespace
-}  // namespace velmr::platform
+} // namespace
+} // namespace velmr::platform

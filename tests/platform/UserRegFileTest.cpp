@@ -1,4 +1,5 @@
 #include "platform/registry/UserRegFile.h"
+
 #include "tests/platform/RegistryTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -37,10 +38,14 @@ TEST(UserRegFileEscapes, WritesWineEscapesAndReadsThemBack)
         {QStringLiteral(R"(C:\Velmor\)"), R"(C:\\Velmor\\)"},
         {QStringLiteral("tab\tnl\ncr\r bel\a bs\b ff\f vt\v esc\x1b"),
          R"(tab\tnl\ncr\r bel\a bs\b ff\f vt\v esc\e)"},
-        {QStringLiteral("\x01\x1f" "7"), R"(\001\0377)"},
-        {QStringLiteral("nul\0" "7"), R"(nul\0007)"},
-        {QStringLiteral("😀"), R"(\xd83d\xde00)"},  // outside the BMP: a surrogate pair
-        {QStringLiteral("中5"), R"(\x4e2d5)"},       // four digits even before a hex digit
+        {QStringLiteral("\x01\x1f"
+                        "7"),
+         R"(\001\0377)"},
+        {QStringLiteral("nul\0"
+                        "7"),
+         R"(nul\0007)"},
+        {QStringLiteral("😀"), R"(\xd83d\xde00)"}, // outside the BMP: a surrogate pair
+        {QStringLiteral("中5"), R"(\x4e2d5)"},    // four digits even before a hex digit
         {QStringLiteral("éa"), R"(\x00e9a)"},
         {QStringLiteral("_"), "_"},
         {QStringLiteral(""), ""},
@@ -95,10 +100,14 @@ TEST(UserRegFileReading, ReadsValuesAsWineDoes)
         {R"("a"="\x4e2Z")", u"a"_s, String, u"\u04e2Z"_s},
         {R"("a"="\x4e2d5")", u"a"_s, String, u"中5"_s},
         {R"("a"="\xg")", u"a"_s, String, u"xg"_s},
-        {R"("a"="\101\0012\7")", u"a"_s, String, u"A\x01" "2\a"_s},
+        {R"("a"="\101\0012\7")", u"a"_s, String,
+         u"A\x01"
+         "2\a"_s},
         {R"("a"="\q\"\\\e\[")", u"a"_s, String, u"q\"\\\x1b["_s},
         {"\"a\"=\"\xe7\x91\xa0\xe7\x92\xb0\"", u"a"_s, String, u"瑠環"_s},
-        {"\"a\"=\"\xff\xfe" "A\xe7\x91\"", u"a"_s, String, u"A"_s},  // invalid UTF-8 is skipped
+        {"\"a\"=\"\xff\xfe"
+         "A\xe7\x91\"",
+         u"a"_s, String, u"A"_s}, // invalid UTF-8 is skipped
         {"\"a\"=\"\xf0\x9f\x98\x80\"", u"a"_s, String, u"😀"_s},
         {R"(  "a" =  "spaced")", u"a"_s, String, u"spaced"_s},
         {R"("a"="text" ignored after the quote)", u"a"_s, String, u"text"_s},
@@ -132,8 +141,8 @@ TEST(UserRegFileReading, ReadsValuesAsWineDoes)
     const QStringList key = Key(u"Software\\Test");
     for (const Case& c : cases) {
         SCOPED_TRACE(Text(c.lines));
-        const UserRegFile file = ParseOrFail(WineFile("\n[Software\\\\Test] 1\n" + c.lines +
-                                                      "\n\"after\"=\"still read\"\n"));
+        const UserRegFile file = ParseOrFail(
+            WineFile("\n[Software\\\\Test] 1\n" + c.lines + "\n\"after\"=\"still read\"\n"));
         EXPECT_EQ(file.ValueKind(key, c.name), c.kind);
         EXPECT_EQ(file.StringValue(key, c.name), c.data);
         EXPECT_EQ(file.StringValue(key, u"after"_s), u"still read"_s);
@@ -177,8 +186,9 @@ TEST(UserRegFileReading, LaterLinesWinButTheFirstSpellingStays)
                                                     "\"DUP\"=\"second\"\n"
                                                     "\"kept\"=\"string\"\n"
                                                     "\"kept\"=bogus:1\n"
-                                                    "\n[k] " + kFixedSeconds + "\n" +
-                                                    kFixedTimeLine + "\n"
+                                                    "\n[k] " +
+                                                    kFixedSeconds + "\n" + kFixedTimeLine +
+                                                    "\n"
                                                     "\"dup\"=\"fourth\"\n"
                                                     "\"other\"=\"x\"\n"
                                                     "\"new\"=\"n\"\n")));
@@ -206,7 +216,8 @@ TEST(UserRegFileKeys, KeysAndNamesCompareWithoutCase)
 
 TEST(UserRegFileKeys, KeysBelowASectionExistWithoutOneOfTheirOwn)
 {
-    const QByteArray bytes = WineFile("\n[Software\\\\Zeb\\\\Velmor\\\\NameStamp] 1\n\"a\"=\"b\"\n");
+    const QByteArray bytes =
+        WineFile("\n[Software\\\\Zeb\\\\Velmor\\\\NameStamp] 1\n\"a\"=\"b\"\n");
     UserRegFile file = ParseOrFail(bytes);
     EXPECT_TRUE(file.KeyExists({}));
     EXPECT_TRUE(file.KeyExists(Key(u"Software")));
@@ -273,9 +284,9 @@ TEST(UserRegFileParsing, NewFileStartsWithWinesHeader)
     UserRegFile file = UserRegFile::Empty();
     EXPECT_EQ(Text(file.Serialize()), Text(header));
     ASSERT_TRUE(file.SetString(kVelmor, u"Name"_s, u"瑠環"_s, kFixedTime));
-    EXPECT_EQ(Text(file.Serialize()), Text(header + "\n[Software\\\\Zeb\\\\Velmor] " +
-                                           kFixedSeconds + "\n" + kFixedTimeLine +
-                                           "\n\"Name\"=\"\\x7460\\x74b0\"\n"));
+    EXPECT_EQ(Text(file.Serialize()),
+              Text(header + "\n[Software\\\\Zeb\\\\Velmor] " + kFixedSeconds + "\n" +
+                   kFixedTimeLine + "\n\"Name\"=\"\\x7460\\x74b0\"\n"));
 }
 
 // Many keys, comments, CRLF line ends, a byte order mark, odd escapes and broken lines: only the
@@ -348,15 +359,13 @@ TEST(UserRegFileEditing, NewKeysGoWhereWineWouldSortThem)
     const QStringList ab = Key(u"A\\B");
     const QStringList c = Key(u"C");
     const Case cases[] = {
-        {Key(u"0"), {Key(u"0"), a, ab, c}},
-        {Key(u"A\\A0"), {a, Key(u"A\\A0"), ab, c}},
-        {Key(u"a\\c"), {a, ab, Key(u"A\\c"), c}},
-        {Key(u"b"), {a, ab, Key(u"b"), c}},
+        {Key(u"0"), {Key(u"0"), a, ab, c}},       {Key(u"A\\A0"), {a, Key(u"A\\A0"), ab, c}},
+        {Key(u"a\\c"), {a, ab, Key(u"A\\c"), c}}, {Key(u"b"), {a, ab, Key(u"b"), c}},
         {Key(u"Z\\Y"), {a, ab, c, Key(u"Z\\Y")}},
     };
     const QByteArray original = WineFile("\n[A] 1\n\"a\"=\"1\"\n"
                                          "\n[A\\\\B] 1\n"
-                                         "\n[C] 1\n\"c\"=\"3\"");  // no line end at the end
+                                         "\n[C] 1\n\"c\"=\"3\""); // no line end at the end
     for (const Case& test : cases) {
         SCOPED_TRACE(test.key.join(u'\\').toStdString());
         UserRegFile file = ParseOrFail(original);
@@ -385,13 +394,14 @@ TEST(UserRegFileEditing, OnlyChangedKeysGetNewTimeStamps)
     EXPECT_FALSE(file.SetString(Key(u"A"), u"a"_s, u"1"_s, kFixedTime));
     EXPECT_TRUE(file.SetString(Key(u"B"), u"b"_s, u"two"_s, kFixedTime));
     EXPECT_TRUE(file.SetString(Key(u"C"), u"new"_s, u"x"_s, kFixedTime));
-    EXPECT_EQ(Text(file.Serialize()),
-              Text(WineFile("\n[A] 1700000000\n#time=1da0000000000000\n\"a\"=\"1\"\n"
-                            "\n[B] " +
-                            kFixedSeconds + "\n" + kFixedTimeLine +
-                            "\n\"b\"=\"two\"\n"
-                            "\n[C] " +
-                            kFixedSeconds + "\n" + kFixedTimeLine + "\n\"c\"=\"3\"\n\"new\"=\"x\"\n")));
+    EXPECT_EQ(
+        Text(file.Serialize()),
+        Text(WineFile("\n[A] 1700000000\n#time=1da0000000000000\n\"a\"=\"1\"\n"
+                      "\n[B] " +
+                      kFixedSeconds + "\n" + kFixedTimeLine +
+                      "\n\"b\"=\"two\"\n"
+                      "\n[C] " +
+                      kFixedSeconds + "\n" + kFixedTimeLine + "\n\"c\"=\"3\"\n\"new\"=\"x\"\n")));
 }
 
 TEST(UserRegFileEditing, ValuesOfOtherTypesBecomeStringsOnlyWhenWritten)
@@ -425,9 +435,9 @@ TEST(UserRegFileEditing, KeepsTheFilesLastLineIntact)
 
     UserRegFile noLineEnd = ParseOrFail(WineFile("\n[K] 1\n#time=1"));
     ASSERT_TRUE(noLineEnd.SetString(Key(u"K"), u"v"_s, u"w"_s, kFixedTime));
-    EXPECT_EQ(Text(noLineEnd.Serialize()), Text(WineFile("\n[K] " + kFixedSeconds + "\n" +
-                                                         kFixedTimeLine + "\n\"v\"=\"w\"\n")));
+    EXPECT_EQ(Text(noLineEnd.Serialize()),
+              Text(WineFile("\n[K] " + kFixedSeconds + "\n" + kFixedTimeLine + "\n\"v\"=\"w\"\n")));
 }
 
-}  // namespace
-}  // namespace velmr::platform
+} // namespace
+} // namespace velmr::platform

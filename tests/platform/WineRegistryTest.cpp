@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -50,7 +49,7 @@ public:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(u"WINEPREFIX"_s, folder_);
         environment.insert(u"WINEDEBUG"_s, u"-all"_s);
-        environment.insert(u"WINEDLLOVERRIDES"_s, u"mscoree,mshtml="_s);  // no Mono or Gecko
+        environment.insert(u"WINEDLLOVERRIDES"_s, u"mscoree,mshtml="_s); // no Mono or Gecko
         environment.remove(u"DISPLAY"_s);
         environment.remove(u"WAYLAND_DISPLAY"_s);
         QProcess process;
@@ -106,7 +105,8 @@ TEST(WineRegistry, WineReadsWhatThisProgramWritesAndBack)
         {u"Family"_s, u"名字"_s},
         {u"Emoji"_s, u"😀 a"_s},
         {u"Under"_s, u"_"_s},
-        {u"Control"_s, u"tab\tline\nend\x01" "7"_s},
+        {u"Control"_s, u"tab\tline\nend\x01"
+                       "7"_s},
         {u"Empty"_s, u""_s},
     };
     std::vector<RegistryChange> changes;
@@ -115,8 +115,8 @@ TEST(WineRegistry, WineReadsWhatThisProgramWritesAndBack)
     UserRegBackend(prefix.UserReg()).Commit(changes);
 
     const ProcessRun query = prefix.Execute(
-        u"wine"_s, {u"reg"_s, u"query"_s, u"HKCU\\Software\\Zeb\\Velmor\\NameStamp"_s, u"/v"_s,
-                    u"Ascii"_s},
+        u"wine"_s,
+        {u"reg"_s, u"query"_s, u"HKCU\\Software\\Zeb\\Velmor\\NameStamp"_s, u"/v"_s, u"Ascii"_s},
         60000);
     ASSERT_TRUE(query.finished && query.exitCode == 0) << query.output.toStdString();
     EXPECT_TRUE(query.output.contains("Ascii    REG_SZ    Plain \"quoted\" C:\\dir\\\r\n"))
@@ -129,8 +129,8 @@ TEST(WineRegistry, WineReadsWhatThisProgramWritesAndBack)
         60000);
     ASSERT_TRUE(exportRun.finished) << exportRun.output.toStdString();
     const QByteArray utf16 = test::ReadFile(exported);
-    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(utf16.constData()),
-                                            utf16.size() / 2);
+    const QString text =
+        QString::fromUtf16(reinterpret_cast<const char16_t*>(utf16.constData()), utf16.size() / 2);
     for (const QString& line : {u"\"Ascii\"=\"Plain \\\"quoted\\\" C:\\\\dir\\\\\""_s,
                                 u"\"Name\"=\"瑠環印影\""_s, u"\"Family\"=\"名字\""_s,
                                 u"\"Emoji\"=\"😀 a\""_s, u"\"Under\"=\"_\""_s, u"\"Empty\"=\"\""_s})
@@ -138,9 +138,9 @@ TEST(WineRegistry, WineReadsWhatThisProgramWritesAndBack)
 
     // Wine writes the whole file anew when it has a change of its own to save.
     const ProcessRun add = prefix.Execute(u"wine"_s,
-                                   {u"reg"_s, u"add"_s, u"HKCU\\Software\\Zeb\\Other"_s, u"/v"_s,
-                                    u"X"_s, u"/d"_s, u"Y"_s, u"/f"_s},
-                                   60000);
+                                          {u"reg"_s, u"add"_s, u"HKCU\\Software\\Zeb\\Other"_s,
+                                           u"/v"_s, u"X"_s, u"/d"_s, u"Y"_s, u"/f"_s},
+                                          60000);
     ASSERT_TRUE(add.finished && add.exitCode == 0) << add.output.toStdString();
     prefix.WaitForServer();
 
@@ -154,5 +154,5 @@ TEST(WineRegistry, WineReadsWhatThisProgramWritesAndBack)
     }
 }
 
-}  // namespace
-}  // namespace velmr::platform
+} // namespace
+} // namespace velmr::platform
