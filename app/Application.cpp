@@ -12,6 +12,9 @@
 #include "sibling/MessageForm.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 namespace velmr::app {
 namespace {
@@ -54,6 +57,11 @@ ProgramWindows* Windows()
 
 void InitialiseApplication()
 {
+    // The standard dialogs and buttons speak Japanese.
+    auto* translator = new QTranslator(qApp);
+    if (translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
     QApplication::setApplicationName(kApplicationTitle);
     QGuiApplication::setDesktopFileName(QStringLiteral("velmrmgr"));
     qApp->setProperty(kHelpFileProperty, kHelpFile);

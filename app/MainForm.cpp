@@ -1,11 +1,14 @@
 #include "app/MainForm.h"
 
 #include "app/AboutBox.h"
+#include "app/Application.h"
 #include "app/Glyphs.h"
+#include "app/HelpWindow.h"
 #include "image/ImgKit.h"
 #include "panel/ControlForm.h"
 #include "platform/UserDialogs.h"
 #include "seal/MdiChild.h"
+#include "seal/SealFile.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,6 +17,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
@@ -46,6 +50,33 @@ int ColoursShown(std::int32_t colorType)
 }
 
 const char* const kLongHintProperty = "velmrLongHint";
+
+const QString kOpenFilter =
+    QStringLiteral("認印書式ﾌｧｲﾙ (*.mkn)|*.mkn|日付印書式ﾌｧｲﾙ (*.mkd)|*.mkd|ﾋﾞｯﾄﾏｯﾌﾟﾌｧｲﾙ "
+                   "(*.bmp)|*.bmp|JPEGﾌｧｲﾙ (*.jpg;*.jpeg)|*.jpg;*.jpeg");
+
+QString SaveFilterFor(seal::SealKind kind)
+{
+    switch (kind) {
+    case seal::kNameSeal:
+        return QStringLiteral("認印書式ﾌｧｲﾙ (*.mkn)|*.mkn");
+    case seal::kDateSeal:
+        return QStringLiteral("日付印書式ﾌｧｲﾙ (*.mkd)|*.mkd");
+    default:
+        return QStringLiteral("ﾋﾞｯﾄﾏｯﾌﾟﾌｧｲﾙ (*.bmp)|*.bmp|JPEGﾌｧｲﾙ (*.jpg)|*.jpg");
+    }
+}
+
+// The extension a typed name without one gets: by kind, and for a bitmap seal by the filter
+// entry chosen (the second is JPEG).
+QString DefaultExtensionFor(seal::SealKind kind, int filterIndex)
+{
+    if (kind == seal::kNameSeal)
+        return QStringLiteral(".mkn");
+    if (kind == seal::kDateSeal)
+        return QStringLiteral(".mkd");
+    return filterIndex == 1 ? QStringLiteral(".jpg") : QStringLiteral(".bmp");
+}
 
 } // namespace
 
@@ -181,6 +212,7 @@ void TMainForm::BuildMenus()
     QMenu* window =
         topMenu("Window1", QStringLiteral("ｳｨﾝﾄﾞｳ(&W)"), QStringLiteral("ｳｨﾝﾄﾞｳ操作に関するｺﾏﾝﾄﾞ"));
     Window1 = window->menuAction();
+    windowMenu_ = window;
     WindowCascadeItem = AddItem(window, "WindowCascadeItem", QStringLiteral("重ねて表示(&C)"),
                                 QStringLiteral("ｳｨﾝﾄﾞｳを重なりあうように並べ直す"), true);
     WindowTileItem = AddItem(window, "WindowTileItem", QStringLiteral("並べて表示(&T)"),
@@ -257,17 +289,29 @@ void TMainForm::ConnectHandlers()
     }
     connect(mReplica, &QAction::triggered, this, &TMainForm::mReplicaClick);
     connect(PasteBtn, &QAction::triggered, this, &TMainForm::mReplicaClick);
+    connect(PasteItem, &QAction::triggered, this, &TMainForm::PasteItemClick);
+    connect(CopyItem, &QAction::triggered, this, &TMainForm::CopyItemClick);
+    connect(FileOpenItem, &QAction::triggered, this, &TMainForm::FileOpenItemClick);
+    connect(OpenBtn, &QAction::triggered, this, &TMainForm::FileOpenItemClick);
+    connect(FileSaveItem, &QAction::triggered, this, &TMainForm::FileSaveItemClick);
+    connect(SaveBtn, &QAction::triggered, this, &TMainForm::FileSaveItemClick);
+    connect(FileSaveAsItem, &QAction::triggered, this, &TMainForm::FileSaveAsItemClick);
+    connect(WindowTileItem, &QAction::triggered, this, &TMainForm::WindowTileItemClick);
+    connect(WindowArrangeItem, &QAction::triggered, this, &TMainForm::WindowArrangeItemClick);
+    connect(windowMenu_, &QMenu::aboutToShow, this, &TMainForm::FillWindowList);
     connect(FileCloseItem, &QAction::triggered, this, &TMainForm::FileCloseItemClick);
     connect(FileExitItem, &QAction::triggered, this, &TMainForm::FileExitItemClick);
     connect(ExitBtn, &QAction::triggered, this, &TMainForm::FileExitItemClick);
     connect(WindowCascadeItem, &QAction::triggered, this, &TMainForm::WindowCascadeItemClick);
     connect(WindowMinimizeItem, &QAction::triggered, this, &TMainForm::WindowMinimizeItemClick);
     connect(HelpAboutItem, &QAction::triggered, this, &TMainForm::HelpAboutItemClick);
+    connect(mHelp, &QAction::triggered, this, &TMainForm::mHelpClick);
+    auto* contextHelp = new QShortcut(QKeySequence::HelpContents, this);
+    contextHelp->setContext(Qt::WindowShortcut);
+    connect(contextHelp, &QShortcut::activated, this, &TMainForm::ShowContextHelp);
 
     // Commands whose work this build does not do yet: shown, never enabled.
-    unavailable_ = {FileOpenItem,   OpenBtn,        FileSaveItem,      SaveBtn,
-                    FileSaveAsItem, CopyItem,       PasteItem,         mRegist,
-                    sbToVelmor,     WindowTileItem, WindowArrangeItem, mHelp};
+    unavailable_ = {mRegist, sbToVelmor};
     for (QAction* action : std::as_const(unavailable_))
         action->setEnabled(false);
 }
@@ -394,6 +438,7 @@ seal::TMDIChild* TMainForm::NewChildWindow(const QString& name)
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowIcon(ProgramIcon());
     document->SetCaption(name);
+    connect(document, &seal::TMDIChild::CommandStateChanged, this, &TMainForm::UpdateMenuItems);
     window->show();
     mdiArea_->setActiveSubWindow(window);
     return document;
@@ -466,6 +511,66 @@ void TMainForm::mReplicaClick()
     copy->DuplicateFrom(*source);
 }
 
+void TMainForm::PasteItemClick()
+{
+    if (image::ImgKitClipboardHasBitmap()) {
+        seal::TMDIChild* document = NewChildWindow(seal::kNewBitmapSealCaption);
+        if (!document->PasteFromClipboard())
+            delete document->parentWidget();
+    }
+    UpdateMenuItems();
+}
+
+void TMainForm::CopyItemClick()
+{
+    seal::TMDIChild* document = ActiveDocument();
+    if (document && document->Kind == seal::kBitmapSeal)
+        image::ImgKitSetToClipBrd(this, document->ImageHandle);
+}
+
+void TMainForm::FileOpenItemClick()
+{
+    platform::FileDialogRequest request;
+    request.filter = kOpenFilter;
+    request.mustExist = true;
+    if (const auto choice = platform::Dialogs().AskOpenFile(this, request)) {
+        seal::TMDIChild* document = NewChildWindow(choice->path);
+        if (!document->OpenFile(choice->path))
+            delete document->parentWidget();
+    }
+    UpdateMenuItems();
+}
+
+void TMainForm::FileSaveItemClick()
+{
+    seal::TMDIChild* document = ActiveDocument();
+    if (!document)
+        return;
+    if (seal::IsDefaultCaption(document->Caption())) {
+        FileSaveAsItemClick();
+        return;
+    }
+    document->SaveFile(document->Caption());
+}
+
+void TMainForm::FileSaveAsItemClick()
+{
+    seal::TMDIChild* document = ActiveDocument();
+    if (!document)
+        return;
+    platform::FileDialogRequest request;
+    request.filter = SaveFilterFor(document->Kind);
+    request.confirmOverwrite = true;
+    const auto choice = platform::Dialogs().AskSaveFile(this, request);
+    if (!choice)
+        return;
+    QString path = choice->path;
+    if (seal::FileExtension(path).isEmpty())
+        path += DefaultExtensionFor(document->Kind, choice->filterIndex);
+    if (document->SaveFile(path))
+        document->SetCaption(path);
+}
+
 void TMainForm::FileCloseItemClick()
 {
     if (QMdiSubWindow* window = mdiArea_->currentSubWindow())
@@ -482,11 +587,106 @@ void TMainForm::WindowCascadeItemClick()
     mdiArea_->cascadeSubWindows();
 }
 
+void TMainForm::WindowTileItemClick()
+{
+    // One window a row, one above the other, from the top of the client area.
+    int top = 0;
+    const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList(QMdiArea::CreationOrder);
+    for (QMdiSubWindow* window : windows) {
+        if (window->isMinimized())
+            continue;
+        window->showNormal();
+        window->move(0, top);
+        top += window->frameGeometry().height();
+    }
+}
+
+void TMainForm::WindowArrangeItemClick()
+{
+    // The minimized windows in a row along the bottom of the client area, a new row above when
+    // the width is used up.
+    const QSize area = mdiArea_->viewport()->size();
+    int left = 0;
+    int bottom = area.height();
+    const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList(QMdiArea::CreationOrder);
+    for (QMdiSubWindow* window : windows) {
+        if (!window->isMinimized())
+            continue;
+        const QSize icon = window->size();
+        if (left > 0 && left + icon.width() > area.width()) {
+            left = 0;
+            bottom -= icon.height();
+        }
+        window->move(left, bottom - icon.height());
+        left += icon.width();
+    }
+}
+
+void TMainForm::FillWindowList()
+{
+    for (QAction* action : std::as_const(windowList_)) {
+        windowMenu_->removeAction(action);
+        delete action;
+    }
+    windowList_.clear();
+    const QList<seal::TMDIChild*> documents = Documents();
+    if (documents.isEmpty())
+        return;
+    windowList_ << windowMenu_->addSeparator();
+    seal::TMDIChild* active = ActiveDocument();
+    int number = 1;
+    for (seal::TMDIChild* document : documents) {
+        const QString caption = number < 10
+                                    ? QStringLiteral("&%1 %2").arg(number).arg(document->Caption())
+                                    : document->Caption();
+        QAction* item = windowMenu_->addAction(caption);
+        item->setCheckable(true);
+        item->setChecked(document == active);
+        connect(item, &QAction::triggered, this, [this, document] {
+            if (auto* window = qobject_cast<QMdiSubWindow*>(document->parentWidget()))
+                mdiArea_->setActiveSubWindow(window);
+        });
+        windowList_ << item;
+        ++number;
+    }
+}
+
 void TMainForm::WindowMinimizeItemClick()
 {
     const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList(QMdiArea::CreationOrder);
     for (auto it = windows.crbegin(); it != windows.crend(); ++it)
         (*it)->showMinimized();
+}
+
+void TMainForm::mHelpClick()
+{
+    if (HelpWindow* help = OpenHelp())
+        help->ShowContents();
+}
+
+void TMainForm::ShowContextHelp()
+{
+    if (HelpWindow* help = OpenHelp())
+        help->ShowTopic(1);
+}
+
+HelpWindow* TMainForm::OpenHelp()
+{
+    if (help_)
+        return help_;
+    const QString book = ResolveHelpFile(ApplicationHelpFile());
+    if (!book.isEmpty()) {
+        auto* help = new HelpWindow(book, this);
+        if (help->IsOpen()) {
+            help_ = help;
+            return help_;
+        }
+        delete help;
+    }
+    platform::ShowMessage(
+        this, QStringLiteral("瑠環印影ＭＧＲ"),
+        QStringLiteral("ヘルプファイル %1 が見つかりません。").arg(ApplicationHelpFile()));
+    return nullptr;
 }
 
 void TMainForm::HelpAboutItemClick()

@@ -20,6 +20,7 @@ class TControlForm;
 namespace velmr::app {
 
 class TAboutBox;
+class HelpWindow;
 
 // The main frame window: the menus, the tool bar, the status bar and one child window per seal.
 class TMainForm final : public QMainWindow
@@ -53,11 +54,22 @@ public:
     void UpdateMenuItems();
     void mNewNameClick(QObject* sender);
     void mReplicaClick();
+    void PasteItemClick();
+    void CopyItemClick();
+    void FileOpenItemClick();
     void FileCloseItemClick();
+    void FileSaveItemClick();
+    void FileSaveAsItemClick();
     void FileExitItemClick();
     void WindowCascadeItemClick();
+    void WindowTileItemClick();
+    void WindowArrangeItemClick();
     void WindowMinimizeItemClick();
     void HelpAboutItemClick();
+    void mHelpClick();
+    // Help for the main window itself (F1): its help context, topic 1.
+    void ShowContextHelp();
+    HelpWindow* Help() const { return help_; }
 
     // The application's current hint: the long part of the hint of the highlighted item.
     const QString& ApplicationHint() const { return hint_; }
@@ -95,8 +107,13 @@ private:
     QAction* AddButton(const char* name, int left, const QString& hint, bool enabled,
                        bool visible = true);
     void ConnectHandlers();
+    void FillWindowList();
+    HelpWindow* OpenHelp();
     void OnActiveWindowChanged();
 
+    QMenu* windowMenu_ = nullptr;
+    QList<QAction*> windowList_;
+    HelpWindow* help_ = nullptr;
     QMdiArea* mdiArea_;
     QStatusBar* statusBar_;
     QWidget* speedPanel_ = nullptr;

@@ -1,17 +1,23 @@
 #include "seal/MdiChild.h"
 
+#include "image/Dib.h"
+#include "platform/AtomicFile.h"
 #include "platform/SealFonts.h"
+#include "platform/UserDialogs.h"
 #include "seal/DateSealRenderer.h"
 #include "seal/EditPanel.h"
 #include "seal/NameSealRenderer.h"
 #include "seal/PictureControl.h"
+#include "seal/SealFile.h"
 
+#include <QFile>
 #include <QMdiSubWindow>
 
 namespace velmr::seal {
 namespace {
 EditPanel* g_editPanel = nullptr;
-}
+const QString kFileCaption = QStringLiteral("瑠環印影ＭＧＲ");
+} // namespace
 
 bool IsDefaultCaption(const QString& caption)
 {
@@ -24,6 +30,9 @@ TMDIChild::TMDIChild(QWidget* parent) : QWidget(parent), image1_(new PictureCont
     setObjectName(QStringLiteral("MDIChild"));
     image1_->setObjectName(QStringLiteral("Image1"));
     image1_->move(0, 0);
+    connect(image1_, &PictureControl::MouseDown, this, &TMDIChild::Image1MouseDown);
+    connect(image1_, &PictureControl::MouseMove, this, &TMDIChild::Image1MouseMove);
+    connect(image1_, &PictureControl::MouseUp, this, &TMDIChild::Image1MouseUp);
 }
 
 TMDIChild::~TMDIChild()
@@ -110,6 +119,262 @@ void TMDIChild::Refresh()
         g_editPanel->ShowEditPanel(*this);
     PanelLoading = false;
     Draw();
+}
+
+bool TMDIChild::OpenFile(const QString& path)
+{
+    const QString extension = FileExtension(path);
+    const QString readError = QStringLiteral("ﾌｧｲﾙ読込時にｴﾗｰが発生しました");
+    if (extension == QLatin1String(".mkn") || extension == QLatin1String(".mkd")) {
+        const bool name = extension == QLatin1String(".mkn");
+        QFile file(path);
+        QByteArray bytes;
+        if (file.open(QIODevice::ReadOnly))
+            bytes = file.read(name ? kNameSealFileSize : kDateSealFileSize);
+        if (file.error() != QFileDevice::NoError)
+            bytes.clear();
+        const auto nameFile = name ? ParseNameSealFile(bytes) : std::nullopt;
+        const auto dateFile = name ? std::nullopt : ParseDateSealFile(bytes);
+        if (!nameFile && !dateFile) {
+            platform::ShowMessage(this, kFileCaption, readError);
+            return false;
+        }
+        FileName = path;
+        if (nameFile) {
+            Kind = kNameSeal;
+            NameStamp = nameFile->record;
+            NameStampEx = nameFile->ex;
+        } else {
+            Kind = kDateSeal;
+            DateStamp = dateFile->record;
+            DateStampEx = dateFile->ex;
+        }
+        const int size = name ? kNameSealSize : kDateSealSize;
+        ViewWidth = ViewHeight = size;
+        SetClientSize(size, size);
+        Draw();
+        if (g_editPanel)
+            g_editPanel->ShowEditPanel(*this);
+        return true;
+    }
+    if (extension == QLatin1String(".bmp") || extension == QLatin1String(".jpg") ||
+        extension == QLatin1String(".jpeg")) {
+        // ".jpeg" is offered by the open dialog, so it opens as the JPEG picture it is.
+        ImageHandle = image::ImgKitFileLoad(path, kFileCaption, QStringLiteral("画像読込中"));
+        if (ImageHandle == 0) {
+            platform::ShowMessage(this, kFileCaption, readError);
+            return false;
+        }
+        image::ImgKitImageInfo(ImageHandle, ImageInfo);
+        WidenDeepPicture();
+        LayOutPicture(path);
+        return true;
+    }
+    platform::ShowMessage(this, kFileCaption, QStringLiteral("ｻﾎﾟｰﾄされていないﾌｧｲﾙの種類です"));
+    return false;
+}
+
+bool TMDIChild::SaveFile(const QString& path)
+{
+    const QString extension = FileExtension(path);
+    const SealKind required =
+        extension == QLatin1String(".mkn")                                         ? kNameSeal
+        : extension == QLatin1String(".mkd")                                       ? kDateSeal
+        : extension == QLatin1String(".bmp") || extension == QLatin1String(".jpg") ? kBitmapSeal
+                                                                                   : kNoKind;
+    if (required == kNoKind || required != Kind) {
+        platform::ShowMessage(this, kFileCaption, QStringLiteral("保存形式が違います"));
+        return false;
+    }
+    bool saved = false;
+    if (Kind == kNameSeal) {
+        saved =
+            platform::WriteFileAtomically(path, NameSealFileBytes(NameStamp, NameStampEx), nullptr);
+    } else if (Kind == kDateSeal) {
+        saved =
+            platform::WriteFileAtomically(path, DateSealFileBytes(DateStamp, DateStampEx), nullptr);
+    } else if (extension == QLatin1String(".bmp")) {
+        saved = image::ImgKitBmpFileSave(path, ImageHandle, QString(), QString(), 0) != 0;
+    } else if (ImageInfo.ColorType < image::kColorType8BitGrey) {
+        platform::ShowMessage(this, kFileCaption,
+                              QStringLiteral("JPEG保存は24ﾋﾞｯﾄｶﾗｰまたは8ﾋﾞｯﾄｸﾞﾚｰ画像のみ可能です"));
+    } else {
+        saved = image::ImgKitJpegFileSave(path, ImageHandle, QString(), QString(), 80, 0) != 0;
+    }
+    if (!saved) {
+        platform::ShowMessage(this, kFileCaption, QStringLiteral("ﾌｧｲﾙ保存時にｴﾗｰが発生しました"));
+        return false;
+    }
+    FileName = path;
+    return true;
+}
+
+void TMDIChild::LayOutPicture(const QString& source)
+{
+    ViewWidth = ImageInfo.Width;
+    ViewHeight = ImageInfo.Height;
+    BitmapResolution = 0;
+    image1_->setFixedSize(ViewWidth, ViewHeight);
+    setFixedSize(ViewWidth, ViewHeight);
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        frame->adjustSize();
+    ShowImage();
+    if (!source.isNull()) {
+        FileName = source;
+        Kind = kBitmapSeal;
+    }
+    ResetCropRect();
+    if (g_editPanel)
+        g_editPanel->ShowEditPanel(*this);
+}
+
+void TMDIChild::ShowImage()
+{
+    ShowImageFor(image::ImgKitSystemPalette());
+}
+
+void TMDIChild::ShowImageFor(int screenColours)
+{
+    image::ImgKitImage work = image::ImgKitCopy(ImageHandle, QString(), QString());
+    image::ImgKitImage shown = work;
+    const int bits = ImageInfo.ColorType >= image::kColorType8BitColor && screenColours == 16 ? 4
+                     : ImageInfo.ColorType >= image::kColorType24Bit && screenColours == 256  ? 8
+                                                                                              : 0;
+    if (bits != 0 && work != 0) {
+        shown = image::ImgKitConvertColor(work, bits, 0, 1, QString(), QString());
+        if (shown == 0)
+            shown = work; // shown as it is when it cannot be reduced
+        else if (shown != work)
+            image::ImgKitMemFree(work);
+    }
+    {
+        image::TDib dib(shown);
+        image1_->SetPicture(dib.DrawTo());
+    }
+    image::ImgKitMemFree(shown);
+    update();
+}
+
+void TMDIChild::ResetCropRect()
+{
+    int side = 250;
+    if (image1_->width() < side || image1_->height() < side)
+        side = std::min(image1_->width(), image1_->height());
+    SetRectShape(QRect((ImageInfo.Width - side) / 2, (ImageInfo.Height - side) / 2, side, side));
+    rectShapeVisible_ = true;
+    image1_->SetCropShape(rectShape_, true);
+}
+
+void TMDIChild::SetRectShape(const QRect& shape)
+{
+    rectShape_ = shape;
+    image1_->SetCropShape(rectShape_, rectShapeVisible_);
+    Q_EMIT CropRectChanged();
+}
+
+bool TMDIChild::PasteFromClipboard()
+{
+    ImageHandle = image::ImgKitGetFromClipBrd(this);
+    if (ImageHandle == 0) {
+        platform::ShowMessage(this, kFileCaption, QStringLiteral("画像取込時にｴﾗｰが発生しました"));
+        return false;
+    }
+    image::ImgKitImageInfo(ImageHandle, ImageInfo);
+    WidenDeepPicture();
+    LayOutPicture(kNewBitmapSealCaption);
+    return true;
+}
+
+void TMDIChild::WidenDeepPicture()
+{
+    if (ImageInfo.ColorType < image::kColorType32Bit)
+        return;
+    const image::ImgKitImage converted =
+        image::ImgKitConvertColor(ImageHandle, 24, 0, 1, QString(), QString());
+    image::ReplacePicture(ImageHandle, converted, ImageInfo);
+}
+
+void TMDIChild::MakeUndoCopy()
+{
+    if (UndoAvailable != 0)
+        image::ImgKitMemFree(UndoImageHandle);
+    UndoImageHandle = image::ImgKitCopy(ImageHandle, QString(), QString());
+    UndoAvailable = UndoImageHandle != 0 ? 1 : 0;
+    Q_EMIT UndoChanged();
+}
+
+void TMDIChild::RestoreUndoCopy()
+{
+    if (UndoAvailable == 0)
+        return;
+    // The copy itself becomes the picture: the same as copying it and releasing it.
+    image::ImgKitMemFree(ImageHandle);
+    ImageHandle = UndoImageHandle;
+    UndoImageHandle = 0;
+    UndoAvailable = 0;
+    image::ImgKitImageInfo(ImageHandle, ImageInfo);
+    LayOutPicture(QString());
+    Q_EMIT UndoChanged();
+    Q_EMIT CommandStateChanged();
+}
+
+void TMDIChild::Image1MouseDown(Qt::MouseButton button, QPoint screen)
+{
+    if (button == Qt::LeftButton && !MovingRect) {
+        MouseOriginX = screen.x();
+        MouseOriginY = screen.y();
+        RectOriginLeft = rectShape_.left();
+        RectOriginTop = rectShape_.top();
+        MovingRect = true;
+    } else if (button == Qt::RightButton && !SizingRect) {
+        MouseOriginX = screen.x();
+        MouseOriginY = screen.y();
+        RectOriginLeft = rectShape_.left();
+        RectOriginTop = rectShape_.top();
+        SizingRect = true;
+    }
+}
+
+void TMDIChild::Image1MouseMove(QPoint screen)
+{
+    const int clientWidth = width();
+    const int clientHeight = height();
+    QRect shape = rectShape_;
+    if (MovingRect) {
+        int left = RectOriginLeft + (screen.x() - MouseOriginX);
+        int top = RectOriginTop + (screen.y() - MouseOriginY);
+        if (left < 0)
+            left = 0;
+        if (left + shape.width() > clientWidth)
+            left = clientWidth - shape.width();
+        if (top < 0)
+            top = 0;
+        if (top + shape.height() > clientHeight)
+            top = clientHeight - shape.height();
+        shape.moveTo(left, top);
+        SetRectShape(shape);
+    } else if (SizingRect) {
+        // Only horizontal movement sizes the square.
+        int side = screen.x() + shape.width() - MouseOriginX;
+        if (side > 450)
+            side = 450;
+        if (side < 100)
+            side = 100;
+        if (shape.left() + side > clientWidth)
+            side = clientWidth - shape.left();
+        if (shape.top() + side > clientHeight)
+            side = clientHeight - shape.top();
+        shape.setSize(QSize(side, side));
+        MouseOriginX = screen.x();
+        MouseOriginY = screen.y();
+        SetRectShape(shape);
+    }
+}
+
+void TMDIChild::Image1MouseUp(Qt::MouseButton)
+{
+    MovingRect = false;
+    SizingRect = false;
 }
 
 void TMDIChild::Draw()

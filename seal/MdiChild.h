@@ -48,8 +48,44 @@ public:
     // Draws the seal from the records; nothing while the panel is being loaded.
     void Draw();
 
+    // Reads the file at `path` into this new, empty document, by its extension: a name or date
+    // seal format file, or a BMP or JPEG picture. On failure the user has been told why and
+    // false is returned (the caller closes the window).
+    bool OpenFile(const QString& path);
+    // Saves the document under `path`; its extension must suit the document's kind. On failure
+    // the user has been told why, false is returned and any file that was there is unchanged.
+    bool SaveFile(const QString& path);
+
     // The window's client area, the picture control included.
     void SetClientSize(int width, int height);
+
+    // ---- Bitmap seals.
+
+    // Lays out the picture in ImageHandle: the window fits it, it is shown, the crop square is
+    // put back in the middle and the panel reloaded. `source` names where a new picture came
+    // from (a file's path, or "新規ビットマップ印" for the clipboard); it also makes the document a
+    // bitmap seal. A null source keeps FileName and Kind (the undo copy coming back).
+    void LayOutPicture(const QString& source);
+    // Shows the picture, reduced to what the screen can show (16 or 256 colours, 0 for more).
+    void ShowImage();
+    void ShowImageFor(int screenColours);
+    // The crop square: 250 × 250, or as large as the picture allows, in the middle.
+    void ResetCropRect();
+    QRect RectShape() const { return rectShape_; }
+    bool RectShapeVisible() const { return rectShapeVisible_; }
+    void SetRectShape(const QRect& shape);
+    // Takes the picture from the clipboard; false (after telling the user) when none came.
+    bool PasteFromClipboard();
+    // Keeps a copy of the picture for one undo; puts that copy back.
+    void MakeUndoCopy();
+    void RestoreUndoCopy();
+
+    // Mouse handlers of the picture control, with screen positions.
+    void Image1MouseDown(Qt::MouseButton button, QPoint screen);
+    void Image1MouseMove(QPoint screen);
+    void Image1MouseUp(Qt::MouseButton button);
+    // A picture of ColorType 6 or more is held as a 24-bit copy.
+    void WidenDeepPicture();
 
     PictureControl* Image1() const { return image1_; }
 
@@ -78,9 +114,17 @@ public:
 Q_SIGNALS:
     // The seal was drawn again (tests and views follow it).
     void Drawn();
+    // The crop square moved or changed its size.
+    void CropRectChanged();
+    // The undo copy was taken or used.
+    void UndoChanged();
+    // The main window's commands should follow a change of this document.
+    void CommandStateChanged();
 
 private:
     PictureControl* image1_;
+    QRect rectShape_;
+    bool rectShapeVisible_ = false;
 };
 
 } // namespace velmr::seal

@@ -1,5 +1,6 @@
 #include "seal/PictureControl.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 
 namespace velmr::seal {
@@ -32,11 +33,45 @@ void PictureControl::SetPicture(QImage picture)
     update();
 }
 
+void PictureControl::SetCropShape(const QRect& shape, bool visible)
+{
+    if (shape == cropShape_ && visible == cropVisible_)
+        return;
+    cropShape_ = shape;
+    cropVisible_ = visible;
+    update();
+}
+
 void PictureControl::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
     painter.drawImage(0, 0, picture_);
+    if (!cropVisible_)
+        return;
+    // A yellow outline of pen width 3 inside the square, edged in black, so that it stays
+    // visible on any picture.
+    const QRectF outline = QRectF(cropShape_).adjusted(1.5, 1.5, -1.5, -1.5);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::black, 5, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.drawRect(outline);
+    painter.setPen(QPen(Qt::yellow, 3, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.drawRect(outline);
+}
+
+void PictureControl::mousePressEvent(QMouseEvent* event)
+{
+    Q_EMIT MouseDown(event->button(), event->globalPosition().toPoint());
+}
+
+void PictureControl::mouseMoveEvent(QMouseEvent* event)
+{
+    Q_EMIT MouseMove(event->globalPosition().toPoint());
+}
+
+void PictureControl::mouseReleaseEvent(QMouseEvent* event)
+{
+    Q_EMIT MouseUp(event->button());
 }
 
 } // namespace velmr::seal
