@@ -1,6 +1,7 @@
 #include "app/HelpBook.h"
 #include "app/HelpWindow.h"
 
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
@@ -93,7 +94,11 @@ TEST(HelpWindow, ShowsTheBookWithContentsAndSearch)
 
     // Typed into the search box, as a user does.
     help.SearchBox()->clear();
-    QTest::keyClicks(help.SearchBox(), QStringLiteral("複製"));
+    // Japanese arrives from the input method as committed text.
+    QInputMethodEvent typed;
+    typed.setCommitString(QStringLiteral("複製"));
+    QCoreApplication::sendEvent(help.SearchBox(), &typed);
+    EXPECT_EQ(help.SearchBox()->text(), QStringLiteral("複製"));
     QTest::keyClick(help.SearchBox(), Qt::Key_Return);
     EXPECT_GE(help.Results()->count(), 1);
     EXPECT_EQ(help.Search(QStringLiteral("存在しない言葉")), 0);

@@ -122,8 +122,8 @@ TEST_F(BitmapViewTest, SizingFollowsHorizontalMovementWithinItsLimits)
     MoveTo(start + QPoint(30, 120));
     EXPECT_EQ(document->RectShape().size(), QSize(280, 280));
     MoveTo(start + QPoint(300, 0));
-    // Grows to 450, but the window's right edge (640 − 195) limits it first.
-    EXPECT_EQ(document->RectShape().size(), QSize(445, 445));
+    // Grows to 450, then the right edge limits it to 640 − 195 and the bottom to 480 − 115.
+    EXPECT_EQ(document->RectShape().size(), QSize(365, 365));
     EXPECT_EQ(document->RectShape().topLeft(), QPoint(195, 115)) << "the top-left stays";
     EXPECT_LE(document->RectShape().bottom(), 479);
     MoveTo(start - QPoint(600, 0));
