@@ -71,6 +71,69 @@ eval "$(geometry "$panel_id" | sed 's/^/PANEL_/')"
     fail "the panel did not open its date seal page (${PANEL_WIDTH}x${PANEL_HEIGHT})"
 import -window root "$shots/new-date-seal.png"
 
+# The date seal is active: close it, then save the name seal through the dialog, close it and
+# open it again.
+files="$root/files"
+mkdir -p "$files"
+panel_size() {
+    eval "$(geometry "$panel_id" | sed 's/^/PANEL_/')"
+    echo "${PANEL_WIDTH}x${PANEL_HEIGHT}"
+}
+# Waits for a visible window other than the main window and the panel: the file dialog.
+dialog_window() {
+    local id
+    for _ in $(seq 100); do
+        for id in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
+            [[ "$id" != "$main_id" && "$id" != "$panel_id" ]] && { echo "$id"; return 0; }
+        done
+        sleep 0.2
+    done
+    return 1
+}
+# Types a full path into Qt's own file dialog, then Return.
+dialog_type() {
+    local id
+    id="$(dialog_window)" || fail "no file dialog appeared"
+    xdotool windowfocus --sync "$id"
+    sleep 0.5
+    xdotool key --delay 50 ctrl+a
+    xdotool type --delay 20 "$1"
+    xdotool key Return
+    for _ in $(seq 50); do
+        xdotool getwindowname "$id" >/dev/null 2>&1 && \
+            xdotool search --onlyvisible --name '.' 2>/dev/null | grep -qx "$id" || break
+        sleep 0.2
+    done
+    sleep 0.5
+}
+xdotool windowfocus --sync "$main_id"
+xdotool key --delay 150 alt+f c
+sleep 0.5
+xdotool windowfocus --sync "$main_id"
+xdotool key --delay 150 alt+f s
+dialog_type "$files/seal1"
+[[ -f "$files/seal1.mkn" ]] || fail "saving the new name seal did not write seal1.mkn"
+[[ "$(stat -c %s "$files/seal1.mkn")" -eq 1312 ]] || fail "seal1.mkn is not 1312 bytes"
+xdotool windowfocus --sync "$main_id"
+xdotool key --delay 150 alt+f c
+sleep 0.5
+[[ "$(panel_size)" == 173x2 ]] || fail "closing the last document did not collapse the panel"
+xdotool key --delay 150 alt+f o
+dialog_type "$files/seal1.mkn"
+[[ "$(panel_size)" == 173x537 ]] || fail "seal1.mkn did not open again as a name seal ($(panel_size))"
+import -window root "$shots/reopened-name-seal.png"
+
+# A picture file opens as a bitmap seal with its crop square.
+if [[ -x /usr/bin/convert ]]; then
+    /usr/bin/convert -size 320x240 gradient:red-yellow -fill blue -draw "circle 160,120 160,40" \
+        "bmp3:$files/picture.bmp"
+    xdotool windowfocus --sync "$main_id"
+    xdotool key --delay 150 alt+f o
+    dialog_type "$files/picture.bmp"
+    [[ "$(panel_size)" == 173x229 ]] || fail "picture.bmp did not open as a bitmap seal ($(panel_size))"
+    import -window root "$shots/bitmap-seal.png"
+fi
+
 # ﾌｧｲﾙ(&F) → 終了(&X)
 xdotool windowfocus --sync "$main_id"
 xdotool key --delay 150 alt+f x
