@@ -149,6 +149,26 @@ std::optional<SealFont> MakeSealFont(const QString& face, std::int64_t points, s
 
 namespace {
 
+// Draws `text` with the top-left of its cell at `topLeft`: the outline filled, and for a
+// synthesised bold also stroked.
+void PaintText(QPainter& painter, const SealFont& font, QPointF topLeft, const QString& text,
+               const QColor& color)
+{
+    QPainterPath path;
+    path.addText(topLeft + QPointF(0, font.ascent), font.font, text);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setBrush(color);
+    if (font.syntheticBold) {
+        const double stroke = font.font.pixelSize() * kSyntheticBoldShare;
+        painter.setPen(QPen(color, stroke, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    } else {
+        painter.setPen(Qt::NoPen);
+    }
+    painter.drawPath(path);
+    painter.restore();
+}
+
 // A text drawn once in one font and colour, kept for the redraws that follow it: while a
 // control is dragged the seal is drawn again at every step with the same texts.
 struct TextImage
@@ -160,7 +180,9 @@ struct TextImage
 class TextImageCache
 {
 public:
-    const TextImage& Get(const SealFont& font, const QString& text, const QColor& color)
+    // The kept image of the text, or nullptr for a text too large to keep (it is drawn
+    // directly, clipped to the picture).
+    const TextImage* Get(const SealFont& font, const QString& text, const QColor& color)
     {
         const QString key = QStringLiteral("%1|%2|%3|%4|%5")
                                 .arg(font.font.key())
@@ -171,18 +193,29 @@ public:
         const auto found = entries_.find(key);
         if (found != entries_.end()) {
             found->second.lastUse = ++clock_;
-            return found->second.text;
+            return &found->second.text;
         }
-        if (entries_.size() >= kCapacity)
+        const QRect bounds = Bounds(font, text);
+        const qint64 bytes = qint64(bounds.width()) * bounds.height() * 4;
+        if (bytes > kLargestImage)
+            return nullptr;
+        while (!entries_.empty() && bytes_ + bytes > kBudget)
             EvictOldest();
         Entry& entry = entries_[key];
-        entry.text = Render(font, text, color);
+        entry.text.origin = -bounds.topLeft();
+        entry.text.image =
+            QImage(bounds.size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+        entry.text.image.fill(Qt::transparent);
+        QPainter painter(&entry.text.image);
+        PaintText(painter, font, entry.text.origin, text, color);
         entry.lastUse = ++clock_;
-        return entry.text;
+        bytes_ += entry.text.image.sizeInBytes();
+        return &entry.text;
     }
 
 private:
-    static constexpr std::size_t kCapacity = 64;
+    static constexpr qint64 kLargestImage = 4 << 20; // bytes of one kept text
+    static constexpr qint64 kBudget = 24 << 20;      // bytes of all kept texts
 
     struct Entry
     {
@@ -190,30 +223,15 @@ private:
         std::uint64_t lastUse = 0;
     };
 
-    static TextImage Render(const SealFont& font, const QString& text, const QColor& color)
+    static QRect Bounds(const SealFont& font, const QString& text)
     {
         QPainterPath path;
         path.addText(QPointF(0, font.ascent), font.font, text);
         const double stroke =
             font.syntheticBold ? font.font.pixelSize() * kSyntheticBoldShare : 0.0;
-        const QRect bounds = path.boundingRect()
-                                 .adjusted(-stroke - 2, -stroke - 2, stroke + 2, stroke + 2)
-                                 .toAlignedRect();
-        TextImage result;
-        result.origin = -bounds.topLeft();
-        result.image =
-            QImage(bounds.size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
-        result.image.fill(Qt::transparent);
-        QPainter painter(&result.image);
-        painter.setRenderHint(QPainter::Antialiasing, true);
-        painter.translate(result.origin);
-        painter.setBrush(color);
-        if (stroke > 0)
-            painter.setPen(QPen(color, stroke, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        else
-            painter.setPen(Qt::NoPen);
-        painter.drawPath(path);
-        return result;
+        return path.boundingRect()
+            .adjusted(-stroke - 2, -stroke - 2, stroke + 2, stroke + 2)
+            .toAlignedRect();
     }
 
     void EvictOldest()
@@ -223,10 +241,12 @@ private:
             if (it->second.lastUse < oldest->second.lastUse)
                 oldest = it;
         }
+        bytes_ -= oldest->second.text.image.sizeInBytes();
         entries_.erase(oldest);
     }
 
     std::map<QString, Entry> entries_;
+    qint64 bytes_ = 0;
     std::uint64_t clock_ = 0;
 };
 
@@ -238,8 +258,10 @@ void DrawSealText(QPainter& painter, const SealFont& font, QPoint topLeft, const
     if (text.isEmpty())
         return;
     thread_local TextImageCache cache;
-    const TextImage& drawn = cache.Get(font, text, color);
-    painter.drawImage(topLeft - drawn.origin, drawn.image);
+    if (const TextImage* drawn = cache.Get(font, text, color))
+        painter.drawImage(topLeft - drawn->origin, drawn->image);
+    else
+        PaintText(painter, font, topLeft, text, color);
 }
 
 } // namespace velmr::platform
