@@ -2,6 +2,8 @@
 
 #include "image/ImgKit.h"
 
+#include <sys/mman.h>
+
 namespace velmr::image {
 
 std::uint16_t ReadU16(std::span<const std::uint8_t> bytes, std::size_t offset)
@@ -23,6 +25,25 @@ std::int32_t ReadI32(std::span<const std::uint8_t> bytes, std::size_t offset)
 std::uint64_t RowBytesFor(std::int64_t width, int bitCount)
 {
     return ((std::uint64_t(width) * std::uint64_t(bitCount) + 31) / 32) * 4;
+}
+
+std::vector<std::uint8_t> NewBitmapBuffer(std::size_t size)
+{
+    std::vector<std::uint8_t> buffer;
+#ifdef MADV_HUGEPAGE
+    constexpr std::uintptr_t kHugePage = std::uintptr_t(2) << 20;
+    if (size >= 2 * kHugePage) {
+        // Storage is reserved untouched, so the advice applies before the first fault.
+        buffer.reserve(size);
+        const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(buffer.data());
+        const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+        const std::uintptr_t last = (start + size) & ~(kHugePage - 1);
+        if (last > first)
+            ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    }
+#endif
+    buffer.resize(size);
+    return buffer;
 }
 
 std::optional<DibLayout> DibLayout::Of(std::span<const std::uint8_t> dib)

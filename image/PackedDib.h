@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 // Reading the fixed parts of a packed device-independent bitmap held in memory.
 namespace velmr::image {
@@ -34,5 +35,9 @@ struct DibLayout
 
 // Bytes of one row of `width` pixels at `bitCount` bits, padded to 4 bytes.
 std::uint64_t RowBytesFor(std::int64_t width, int bitCount);
+
+// A zeroed buffer of `size` bytes for a new bitmap. Big ones ask the system for huge pages, so
+// that filling a 12-megapixel picture takes a few dozen page faults instead of thousands.
+std::vector<std::uint8_t> NewBitmapBuffer(std::size_t size);
 
 } // namespace velmr::image

@@ -1,0 +1,284 @@
+// Pictures and Qt images, the clipboard and the screen's colours.
+
+#include "image/ImgKit.h"
+#include "image/PackedDib.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QScreen>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace velmr::image {
+namespace {
+
+void Put32(std::uint8_t* at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        at[i] = std::uint8_t(value >> (8 * i));
+}
+
+// A colour with its alpha laid over white.
+std::uint8_t OnWhite(int channel, int alpha)
+{
+    return std::uint8_t((channel * alpha + 255 * (255 - alpha) + 127) / 255);
+}
+
+// A channel of a bit-field pixel, widened to 8 bits.
+struct Channel
+{
+    std::uint32_t mask = 0;
+    int shift = 0;
+    std::uint32_t top = 0; // the channel's largest value
+
+    explicit Channel(std::uint32_t m)
+        : mask(m), shift(m ? std::countr_zero(m) : 0), top(m ? m >> shift : 0)
+    {}
+    int operator()(std::uint32_t pixel) const
+    {
+        return top ? int(((pixel & mask) >> shift) * 255 / top) : 0;
+    }
+};
+
+std::vector<std::uint8_t> NewDib(int width, int height, int bits, std::uint32_t colours,
+                                 const QImage& from)
+{
+    const std::uint64_t rowBytes = RowBytesFor(width, bits);
+    std::vector<std::uint8_t> dib = NewBitmapBuffer(kInfoHeaderSize + colours * 4 +
+                                                    std::size_t(rowBytes) * std::size_t(height));
+    Put32(dib.data(), kInfoHeaderSize);
+    Put32(dib.data() + 4, std::uint32_t(width));
+    Put32(dib.data() + 8, std::uint32_t(height));
+    dib[12] = 1;
+    dib[14] = std::uint8_t(bits);
+    Put32(dib.data() + 20, std::uint32_t(rowBytes * std::uint64_t(height)));
+    Put32(dib.data() + 24, std::uint32_t(std::max(0, from.dotsPerMeterX())));
+    Put32(dib.data() + 28, std::uint32_t(std::max(0, from.dotsPerMeterY())));
+    Put32(dib.data() + 32, colours);
+    return dib;
+}
+
+ImgKitImage IndexedFromQImage(const QImage& image)
+{
+    const QImage indexed = image.format() == QImage::Format_Indexed8
+                               ? image
+                               : image.convertToFormat(QImage::Format_Indexed8);
+    const int width = indexed.width();
+    const int height = indexed.height();
+    // Indices beyond the table get black entries, so that every pixel has a colour.
+    int highest = 0;
+    for (int y = 0; y < height; ++y) {
+        const uchar* line = indexed.constScanLine(y);
+        highest = std::max<int>(highest, *std::max_element(line, line + width));
+    }
+    const QList<QRgb> table = indexed.colorTable();
+    const int colours = std::max<int>(int(table.size()), highest + 1);
+    const int bits = colours <= 2 ? 1 : colours <= 16 ? 4 : 8;
+    if (RowBytesFor(width, bits) * std::uint64_t(height) > kMaxPixelBytes)
+        return 0;
+
+    std::vector<std::uint8_t> dib = NewDib(width, height, bits, std::uint32_t(colours), image);
+    for (int i = 0; i < int(table.size()); ++i) {
+        const QRgb c = table[i];
+        std::uint8_t* entry = dib.data() + kInfoHeaderSize + 4 * i;
+        entry[0] = OnWhite(qBlue(c), qAlpha(c));
+        entry[1] = OnWhite(qGreen(c), qAlpha(c));
+        entry[2] = OnWhite(qRed(c), qAlpha(c));
+    }
+    const std::size_t rowBytes = std::size_t(RowBytesFor(width, bits));
+    std::uint8_t* rows = dib.data() + kInfoHeaderSize + 4 * colours;
+    const int perByte = 8 / bits;
+    for (int y = 0; y < height; ++y) {
+        const uchar* in = indexed.constScanLine(y);
+        std::uint8_t* out = rows + std::size_t(height - 1 - y) * rowBytes;
+        if (bits == 8) {
+            std::memcpy(out, in, std::size_t(width));
+            continue;
+        }
+        for (int x = 0; x < width; ++x) {
+            const int place = (perByte - 1 - x % perByte) * bits;
+            out[x / perByte] |= std::uint8_t(in[x] << place);
+        }
+    }
+    return ImgKitFromPackedDib(std::move(dib));
+}
+
+ImgKitImage DeepFromQImage(const QImage& image)
+{
+    const bool alpha = image.hasAlphaChannel();
+    const QImage argb = image.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    if (argb.isNull())
+        return 0;
+    const int width = argb.width();
+    const int height = argb.height();
+    std::vector<std::uint8_t> dib = NewDib(width, height, 24, 0, image);
+    const std::size_t rowBytes = std::size_t(RowBytesFor(width, 24));
+    std::uint8_t* rows = dib.data() + kInfoHeaderSize;
+    for (int y = 0; y < height; ++y) {
+        const QRgb* in = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        std::uint8_t* out = rows + std::size_t(height - 1 - y) * rowBytes;
+        for (int x = 0; x < width; ++x, out += 3) {
+            const QRgb c = in[x];
+            const int a = alpha ? qAlpha(c) : 255;
+            out[0] = OnWhite(qBlue(c), a);
+            out[1] = OnWhite(qGreen(c), a);
+            out[2] = OnWhite(qRed(c), a);
+        }
+    }
+    return ImgKitFromPackedDib(std::move(dib));
+}
+
+QImage IndexedToQImage(std::span<const std::uint8_t> dib, const DibLayout& layout)
+{
+    const int width = layout.width;
+    const int height = layout.height;
+    const int bits = layout.bitCount;
+    QImage image(width, height, bits == 1 ? QImage::Format_Mono : QImage::Format_Indexed8);
+    if (image.isNull())
+        return {};
+    const std::uint8_t* rows = dib.data() + layout.bitsOffset;
+    const int perByte = 8 / bits;
+    const int mask = (1 << bits) - 1;
+    int highest = 0;
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* in = rows + std::size_t(height - 1 - y) * layout.rowBytes;
+        uchar* out = image.scanLine(y);
+        if (bits == 1) {
+            // Format_Mono has the DIB's bit order; the padding bits of the last byte are cleared
+            // so that they never count as used pixels.
+            const int bytes = (width + 7) / 8;
+            std::memcpy(out, in, std::size_t(bytes));
+            if (width % 8)
+                out[bytes - 1] &= std::uint8_t(0xFF << (8 - width % 8));
+            for (int i = 0; i < bytes && highest == 0; ++i)
+                highest = out[i] ? 1 : 0;
+            continue;
+        }
+        for (int x = 0; x < width; ++x) {
+            const int place = (perByte - 1 - x % perByte) * bits;
+            out[x] = uchar((in[x / perByte] >> place) & mask);
+            highest = std::max<int>(highest, out[x]);
+        }
+    }
+    QList<QRgb> table(std::max<qsizetype>(layout.colorCount, highest + 1), qRgb(0, 0, 0));
+    for (std::uint32_t i = 0; i < layout.colorCount; ++i) {
+        const std::uint8_t* entry = dib.data() + kInfoHeaderSize + 4 * i;
+        table[i] = qRgb(entry[2], entry[1], entry[0]);
+    }
+    image.setColorTable(table);
+    return image;
+}
+
+QImage DeepToQImage(std::span<const std::uint8_t> dib, const DibLayout& layout)
+{
+    const int width = layout.width;
+    const int height = layout.height;
+    QImage image(width, height, QImage::Format_RGB32);
+    if (image.isNull())
+        return {};
+    const std::uint8_t* rows = dib.data() + layout.bitsOffset;
+    const bool fields = layout.compression == kCompressionBitFields;
+    // 16 bits without bit fields are 5-5-5; 32 bits are blue, green, red and an unused byte.
+    const std::uint32_t defaults16[3] = {0x7C00, 0x03E0, 0x001F};
+    const std::uint32_t defaults32[3] = {0xFF0000, 0x00FF00, 0x0000FF};
+    const std::uint32_t* fallback = layout.bitCount == 16 ? defaults16 : defaults32;
+    const Channel red(fields ? ReadU32(dib, kInfoHeaderSize) : fallback[0]);
+    const Channel green(fields ? ReadU32(dib, kInfoHeaderSize + 4) : fallback[1]);
+    const Channel blue(fields ? ReadU32(dib, kInfoHeaderSize + 8) : fallback[2]);
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* in = rows + std::size_t(height - 1 - y) * layout.rowBytes;
+        QRgb* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+        switch (layout.bitCount) {
+        case 24:
+            for (int x = 0; x < width; ++x, in += 3)
+                out[x] = qRgb(in[2], in[1], in[0]);
+            break;
+        case 16:
+            for (int x = 0; x < width; ++x, in += 2) {
+                const std::uint32_t pixel = std::uint32_t(in[0] | in[1] << 8);
+                out[x] = qRgb(red(pixel), green(pixel), blue(pixel));
+            }
+            break;
+        default:
+            for (int x = 0; x < width; ++x, in += 4) {
+                const std::uint32_t pixel = ReadU32(std::span(in, 4), 0);
+                out[x] = qRgb(red(pixel), green(pixel), blue(pixel));
+            }
+            break;
+        }
+    }
+    return image;
+}
+
+} // namespace
+
+ImgKitImage ImgKitFromQImage(const QImage& image)
+{
+    if (image.isNull() || image.width() > kMaxSide || image.height() > kMaxSide)
+        return 0;
+    const bool indexed =
+        (image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB ||
+         image.format() == QImage::Format_Indexed8) &&
+        image.colorCount() > 0 && image.colorCount() <= 256;
+    // A bitmap that could not be held is not even allocated.
+    if (!indexed && RowBytesFor(image.width(), 24) * std::uint64_t(image.height()) > kMaxPixelBytes)
+        return 0;
+    return indexed ? IndexedFromQImage(image) : DeepFromQImage(image);
+}
+
+QImage ImgKitToQImage(ImgKitImage image)
+{
+    const std::span<const std::uint8_t> dib = ImgKitLock(image);
+    const std::optional<DibLayout> layout = DibLayout::Of(dib);
+    if (!layout)
+        return {};
+    QImage result =
+        layout->bitCount <= 8 ? IndexedToQImage(dib, *layout) : DeepToQImage(dib, *layout);
+    const std::int32_t xDensity = ReadI32(dib, 24);
+    const std::int32_t yDensity = ReadI32(dib, 28);
+    if (!result.isNull() && xDensity > 0 && yDensity > 0) {
+        result.setDotsPerMeterX(xDensity);
+        result.setDotsPerMeterY(yDensity);
+    }
+    return result;
+}
+
+bool ImgKitClipboardHasBitmap()
+{
+    if (!qGuiApp)
+        return false;
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    return data && data->hasImage();
+}
+
+ImgKitImage ImgKitGetFromClipBrd(QWidget* /*window*/)
+{
+    if (!qGuiApp)
+        return 0;
+    return ImgKitFromQImage(QGuiApplication::clipboard()->image());
+}
+
+int ImgKitSetToClipBrd(QWidget* /*window*/, ImgKitImage image)
+{
+    if (!qGuiApp)
+        return 0;
+    const QImage picture = ImgKitToQImage(image);
+    if (picture.isNull())
+        return 0;
+    QGuiApplication::clipboard()->setImage(picture);
+    return 1;
+}
+
+int ImgKitSystemPalette()
+{
+    const QScreen* screen = qGuiApp ? QGuiApplication::primaryScreen() : nullptr;
+    if (!screen || screen->depth() <= 0)
+        return 0;
+    const int depth = screen->depth();
+    return depth <= 4 ? 16 : depth <= 8 ? 256 : 0;
+}
+
+} // namespace velmr::image
