@@ -34,13 +34,6 @@ PlacedText Place(const platform::SealFont& font, const QString& text, std::int64
     return {font, text, x, y, font.TextWidth(text), font.TextHeight()};
 }
 
-QRectF ToRect(const Box& box)
-{
-    return QRectF(QPointF(DrawableCoordinate(box.left), DrawableCoordinate(box.top)),
-                  QPointF(DrawableCoordinate(box.right), DrawableCoordinate(box.bottom)))
-        .normalized();
-}
-
 } // namespace
 
 QString DateBandText(const DateStampRecord& record, const DateStampExRecord& ex)
@@ -182,7 +175,7 @@ void PaintDateSeal(QImage& picture, const DateSealLayout& layout)
     for (const Ring& ring : layout.rings) {
         painter.setPen(
             QPen(layout.color, ring.penWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
-        painter.drawEllipse(ToRect(ring.box));
+        painter.drawEllipse(DrawableRect(ring.box));
     }
     painter.setPen(QPen(layout.color, layout.penWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     for (const BandLine& line : layout.bandLines) {

@@ -18,15 +18,6 @@ constexpr std::int64_t Div(std::int64_t a, std::int64_t b)
     return a / b;
 }
 
-QRectF ToRect(const Box& box)
-{
-    const double left = DrawableCoordinate(box.left);
-    const double top = DrawableCoordinate(box.top);
-    const double right = DrawableCoordinate(box.right);
-    const double bottom = DrawableCoordinate(box.bottom);
-    return QRectF(QPointF(left, top), QPointF(right, bottom)).normalized();
-}
-
 void PaintName(QPainter& painter, const PlacedName& name, const QColor& color)
 {
     if (!name.font)
@@ -55,6 +46,13 @@ int DrawablePenWidth(std::int64_t width)
 {
     // A width of 0 or below draws the thinnest line, as the platform's pens do.
     return int(std::clamp<std::int64_t>(width, 1, kPenWidthLimit));
+}
+
+QRectF DrawableRect(const Box& box)
+{
+    return QRectF(QPointF(DrawableCoordinate(box.left), DrawableCoordinate(box.top)),
+                  QPointF(DrawableCoordinate(box.right), DrawableCoordinate(box.bottom)))
+        .normalized();
 }
 
 int DrawableCoordinate(std::int64_t value)
@@ -136,7 +134,7 @@ void PaintNameSeal(QImage& picture, const NameSealLayout& layout)
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(QPen(layout.color, layout.penWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     painter.setBrush(Qt::NoBrush);
-    const QRectF frame = ToRect(layout.frame);
+    const QRectF frame = DrawableRect(layout.frame);
     if (layout.roundedSquare)
         painter.drawRoundedRect(frame, 10.0, 10.0);
     else

@@ -75,6 +75,8 @@ QImage RenderNameSeal(const NameStampRecord& record, const NameStampExRecord& ex
 // Shared by the seal drawings: a pen width the platform can draw, a coordinate it can take.
 int DrawablePenWidth(std::int64_t width);
 int DrawableCoordinate(std::int64_t value);
+// A box as the platform's ellipse and rounded rectangle take it, limited as above.
+QRectF DrawableRect(const Box& box);
 
 // The stacked line layout of one name: lines up to the first empty one, centred as a block on a
 // picture of `size`, gap between lines, shifted by (shiftX, -shiftY).
