@@ -1,47 +1,85 @@
 #include "panel/ControlForm.h"
 
-#include "seal/MdiChild.h"
+#include "panel/PanelControls.h"
+#include "platform/UserDialogs.h"
 
 #include <QFrame>
-#include <QLabel>
+#include <QPushButton>
 
 namespace velmr::panel {
 
 TControlForm::TControlForm(QWidget* parent)
     : QWidget(parent,
-              Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      panel1_(MakePanel(QStringLiteral("Panel1"), kNamePanelHeight, QStringLiteral("認印の編集"))),
-      panel2_(
-          MakePanel(QStringLiteral("Panel2"), kDatePanelHeight, QStringLiteral("日付印の編集"))),
-      panel3_(MakePanel(QStringLiteral("Panel3"), kBitmapPanelHeight,
-                        QStringLiteral("ビットマップ印の編集")))
+              Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
     setObjectName(QStringLiteral("ControlForm"));
     setWindowTitle(QStringLiteral("印影編集"));
+    // The panels keep their pixel sizes; the text is the desktop's 9-point Japanese face.
+    QFont face(QStringLiteral("IPAPGothic"));
+    face.setFamilies({QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic")});
+    face.setPointSize(9);
+    setFont(face);
+    // Dense like a tool window: group titles sit on their frame, small indicators, slim buttons.
+    setStyleSheet(QStringLiteral(
+        "* { font-family: \"IPAPGothic\", \"IPAGothic\"; font-size: 9pt; }"
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 7px;"
+        " padding-top: 2px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px;"
+        " padding: 0px 2px; }"
+        "QRadioButton, QCheckBox { spacing: 2px; }"
+        "QRadioButton::indicator, QCheckBox::indicator { width: 11px; height: 11px; }"
+        "QPushButton, QToolButton { padding: 0px 1px; }"));
+
+    const auto makePanel = [this](const char* name, int height) {
+        auto* panel = new QFrame(this);
+        panel->setObjectName(QString::fromLatin1(name));
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Raised);
+        panel->setGeometry(2, 2, kPanelWidth, height);
+        panel->hide();
+        return panel;
+    };
+    Panel1_ = makePanel("Panel1", kNamePanelHeight);
+    Panel2_ = makePanel("Panel2", kDatePanelHeight);
+    Panel3_ = makePanel("Panel3", kBitmapPanelHeight);
+    BuildNamePanel();
+    BuildDatePanel();
+    BuildBitmapPanel();
     SetClientSize(kPanelWidth + 4, kNamePanelHeight + 4);
 }
 
-QFrame* TControlForm::MakePanel(const QString& name, int height, const QString& heading)
+TControlForm::~TControlForm() = default;
+
+seal::TMDIChild* TControlForm::Editing() const
 {
-    auto* panel = new QFrame(this);
-    panel->setObjectName(name);
-    panel->setFrameShape(QFrame::Panel);
-    panel->setFrameShadow(QFrame::Raised);
-    panel->setGeometry(2, 2, kPanelWidth, height);
-    auto* label = new QLabel(heading, panel);
-    label->setObjectName(name + QStringLiteral("Heading"));
-    label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    label->setGeometry(4, 4, kPanelWidth - 8, 18);
-    QFont bold = label->font();
-    bold.setBold(true);
-    label->setFont(bold);
-    panel->hide();
-    return panel;
+    seal::TMDIChild* document = activeChild_.data();
+    return document && !document->PanelLoading ? document : nullptr;
 }
 
 void TControlForm::SetActiveChild(seal::TMDIChild* document)
 {
+    if (document == activeChild_.data())
+        return;
+    disconnect(undoFollower_);
+    disconnect(cropFollower_);
     activeChild_ = document;
+    if (document) {
+        undoFollower_ =
+            connect(document, &seal::TMDIChild::UndoChanged, this, &TControlForm::FollowUndo);
+        cropFollower_ = connect(document, &seal::TMDIChild::CropRectChanged, this,
+                                &TControlForm::ShowPrintedSize);
+    }
+}
+
+void TControlForm::SetPictureDialogs(PictureDialog reduceColours, PictureDialog resize)
+{
+    reduceColours_ = std::move(reduceColours);
+    resize_ = std::move(resize);
+}
+
+const FontChoice& TControlForm::FontDialog(int number) const
+{
+    return fontDialogs_[number - 1];
 }
 
 void TControlForm::SetClientSize(int width, int height)
@@ -51,33 +89,56 @@ void TControlForm::SetClientSize(int width, int height)
 
 void TControlForm::Collapse()
 {
-    SetClientSize(panel1_->width() + 4, 2);
+    SetClientSize(Panel1_->width() + 4, 2);
 }
 
 void TControlForm::ShowEditPanel(seal::TMDIChild& document)
 {
+    // The document that is shown is the one the controls write to, whoever asked.
+    SetActiveChild(&document);
     QFrame* shown = nullptr;
     switch (document.Kind) {
     case seal::kNameSeal:
-        shown = panel1_;
+        shown = Panel1_;
         break;
     case seal::kDateSeal:
-        shown = panel2_;
+        shown = Panel2_;
         break;
     case seal::kBitmapSeal:
-        shown = panel3_;
+        shown = Panel3_;
         break;
     default:
         break;
     }
-    for (QFrame* panel : {panel1_, panel2_, panel3_})
+    for (QFrame* panel : {Panel1_, Panel2_, Panel3_})
         panel->setVisible(panel == shown);
     if (!shown) {
-        SetClientSize(panel1_->width() + 4, panel1_->height() + 4);
+        SetClientSize(Panel1_->width() + 4, Panel1_->height() + 4);
         return;
     }
     shown->move(2, 2);
     SetClientSize(shown->width() + 4, shown->height() + 4);
+    switch (document.Kind) {
+    case seal::kNameSeal:
+        LoadNamePanel(document);
+        break;
+    case seal::kDateSeal:
+        LoadDatePanel(document);
+        break;
+    default:
+        LoadBitmapPanel(document);
+        btUndo->setEnabled(document.UndoAvailable != 0);
+        break;
+    }
+}
+
+bool TControlForm::AskFont(FontChoice& choice)
+{
+    const std::optional<QFont> chosen = platform::Dialogs().AskFont(window(), DialogFontOf(choice));
+    if (!chosen)
+        return false;
+    choice = FontChoiceOf(*chosen, choice);
+    return true;
 }
 
 } // namespace velmr::panel

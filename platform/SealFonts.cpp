@@ -77,20 +77,35 @@ bool PlatformDrawsBold(const QFont& requested)
 
 } // namespace
 
+namespace {
+
+struct FaceMapping
+{
+    const char16_t* windows;
+    const char* platform;
+};
+// The Japanese name of each face comes first: it is the one a font chosen here is stored under.
+constexpr FaceMapping kFaceMappings[] = {
+    {u"ＭＳ 明朝", "IPAMincho"},        {u"MS Mincho", "IPAMincho"},
+    {u"ＭＳ Ｐ明朝", "IPAPMincho"},     {u"MS PMincho", "IPAPMincho"},
+    {u"ＭＳ ゴシック", "IPAGothic"},    {u"MS Gothic", "IPAGothic"},
+    {u"ＭＳ Ｐゴシック", "IPAPGothic"}, {u"MS PGothic", "IPAPGothic"},
+};
+
+} // namespace
+
+QString WindowsFaceFor(const QString& platformFamily)
+{
+    for (const FaceMapping& mapping : kFaceMappings) {
+        if (platformFamily.compare(QLatin1StringView(mapping.platform), Qt::CaseInsensitive) == 0)
+            return QString::fromUtf16(mapping.windows);
+    }
+    return platformFamily;
+}
+
 QString PlatformFaceFor(const QString& windowsFace)
 {
-    struct Mapping
-    {
-        const char16_t* windows;
-        const char* platform;
-    };
-    static constexpr Mapping kMappings[] = {
-        {u"ＭＳ 明朝", "IPAMincho"},        {u"MS Mincho", "IPAMincho"},
-        {u"ＭＳ Ｐ明朝", "IPAPMincho"},     {u"MS PMincho", "IPAPMincho"},
-        {u"ＭＳ ゴシック", "IPAGothic"},    {u"MS Gothic", "IPAGothic"},
-        {u"ＭＳ Ｐゴシック", "IPAPGothic"}, {u"MS PGothic", "IPAPGothic"},
-    };
-    for (const Mapping& mapping : kMappings) {
+    for (const FaceMapping& mapping : kFaceMappings) {
         if (windowsFace == QStringView(mapping.windows))
             return QString::fromLatin1(mapping.platform);
     }

@@ -17,6 +17,9 @@ namespace velmr::platform {
 
 // The face that stands in for a Windows face name; other names are returned unchanged.
 QString PlatformFaceFor(const QString& windowsFace);
+// The Windows face that `platformFamily` stands in for (its Japanese name), or the family itself
+// when it stands in for none.
+QString WindowsFaceFor(const QString& platformFamily);
 
 // round(points × dpi / 72) as a pixel size, or nothing for a size that draws no text (0 or below).
 // Very large sizes are limited to what can still be drawn.

@@ -209,16 +209,27 @@ bool TMDIChild::SaveFile(const QString& path)
     return true;
 }
 
-void TMDIChild::LayOutPicture(const QString& source)
+void TMDIChild::FitViewToPicture()
 {
     ViewWidth = ImageInfo.Width;
     ViewHeight = ImageInfo.Height;
-    BitmapResolution = 0;
     image1_->setFixedSize(ViewWidth, ViewHeight);
     setFixedSize(ViewWidth, ViewHeight);
     if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
         frame->adjustSize();
     ShowImage();
+}
+
+void TMDIChild::RefreshPicture()
+{
+    image::ImgKitImageInfo(ImageHandle, ImageInfo);
+    FitViewToPicture();
+}
+
+void TMDIChild::LayOutPicture(const QString& source)
+{
+    BitmapResolution = 0;
+    FitViewToPicture();
     if (!source.isNull()) {
         FileName = source;
         Kind = kBitmapSeal;

@@ -69,6 +69,10 @@ public:
     // Shows the picture, reduced to what the screen can show (16 or 256 colours, 0 for more).
     void ShowImage();
     void ShowImageFor(int screenColours);
+    // After the picture changed in place (a cut, a resize): ImageInfo is read again, the view and
+    // the window take the picture's size and it is shown. The print resolution, the crop square
+    // and the panel are left alone.
+    void RefreshPicture();
     // The crop square: 250 × 250, or as large as the picture allows, in the middle.
     void ResetCropRect();
     QRect RectShape() const { return rectShape_; }
@@ -122,6 +126,8 @@ Q_SIGNALS:
     void CommandStateChanged();
 
 private:
+    // The view, the picture control and the window take the size in ImageInfo; then ShowImage.
+    void FitViewToPicture();
     PictureControl* image1_;
     QRect rectShape_;
     bool rectShapeVisible_ = false;

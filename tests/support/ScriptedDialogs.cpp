@@ -59,13 +59,15 @@ ScriptedDialogs::AskSaveFile(QWidget*, const platform::FileDialogRequest& reques
     return Next(saveAnswers, std::optional<platform::FileDialogChoice>());
 }
 
-std::optional<QFont> ScriptedDialogs::AskFont(QWidget*, const QFont&)
+std::optional<QFont> ScriptedDialogs::AskFont(QWidget*, const QFont& initial)
 {
+    fontRequests.push_back(initial);
     return Next(fontAnswers, std::optional<QFont>());
 }
 
-std::optional<QColor> ScriptedDialogs::AskColor(QWidget*, const QColor&)
+std::optional<QColor> ScriptedDialogs::AskColor(QWidget*, const QColor& initial)
 {
+    colorRequests.push_back(initial);
     return Next(colorAnswers, std::optional<QColor>());
 }
 

@@ -30,6 +30,8 @@ public:
     std::vector<platform::FileDialogRequest> openRequests;
     std::vector<platform::FileDialogRequest> saveRequests;
     std::vector<QString> modalForms; // window titles of the forms run modally
+    std::vector<QFont> fontRequests;   // the fonts the font dialogs opened with
+    std::vector<QColor> colorRequests; // the colours the colour dialogs opened with
 
     std::deque<platform::MessageResult> messageAnswers; // default: Ok
     std::deque<std::optional<platform::FileDialogChoice>> openAnswers;

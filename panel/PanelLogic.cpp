@@ -1,0 +1,85 @@
+#include "panel/PanelLogic.h"
+
+#include "platform/SealFonts.h"
+
+#include <QColor>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace velmr::panel {
+
+QString SealSizeText(int stampSize, int pixelsPerMetre)
+{
+    // The float format "##.0 'mm'": at least one digit before the point, one after, rounded.
+    const double millimetres = double(stampSize) * 2000.0 / double(pixelsPerMetre);
+    const long long tenths = std::llround(millimetres * 10.0);
+    const char* sign = tenths < 0 ? "-" : "";
+    return QStringLiteral("%1%2.%3 mm")
+        .arg(QLatin1StringView(sign))
+        .arg(std::llabs(tenths) / 10)
+        .arg(std::llabs(tenths) % 10);
+}
+
+QString PrintedSizeText(int width, int pixelsPerCentimetre)
+{
+    // Single precision and "%2.2f", as the size has always been shown.
+    const float millimetres = float(width + 1) / float(pixelsPerCentimetre) * 10.0f;
+    char text[64];
+    std::snprintf(text, sizeof text, "%2.2f", double(millimetres));
+    return QString::fromLatin1(text);
+}
+
+int ItemOf(std::span<const std::int32_t> values, std::int32_t value)
+{
+    const auto found = std::find(values.begin(), values.end(), value);
+    return found == values.end() ? -1 : static_cast<int>(found - values.begin());
+}
+
+int ColourItem(std::int32_t stampColor)
+{
+    const int item = ItemOf(kStampColors, stampColor);
+    return item < 0 ? kOtherColourItem : item;
+}
+
+QColor ColorOfRef(std::int32_t colorRef)
+{
+    const auto value = static_cast<std::uint32_t>(colorRef);
+    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
+}
+
+std::int32_t RefOfColor(const QColor& color)
+{
+    const QColor rgb = color.toRgb();
+    return std::int32_t(rgb.red()) | std::int32_t(rgb.green()) << 8 |
+           std::int32_t(rgb.blue()) << 16;
+}
+
+QFont DialogFontOf(const FontChoice& choice)
+{
+    QFont font(platform::PlatformFaceFor(choice.face));
+    font.setPointSize(std::max<std::int32_t>(choice.size, 1));
+    font.setBold((choice.style & 0x01) != 0);
+    font.setItalic((choice.style & 0x02) != 0);
+    font.setUnderline((choice.style & 0x04) != 0);
+    font.setStrikeOut((choice.style & 0x08) != 0);
+    return font;
+}
+
+FontChoice FontChoiceOf(const QFont& chosen, const FontChoice& before)
+{
+    FontChoice choice;
+    const QString family = chosen.family();
+    choice.face = platform::PlatformFaceFor(before.face).compare(family, Qt::CaseInsensitive) == 0
+                      ? before.face
+                      : platform::WindowsFaceFor(family);
+    choice.size = chosen.pointSize() > 0
+                      ? chosen.pointSize()
+                      : static_cast<std::int32_t>(std::lround(chosen.pointSizeF()));
+    choice.style = static_cast<std::uint8_t>((chosen.bold() ? 0x01 : 0) |
+                                             (chosen.italic() ? 0x02 : 0) | (before.style & 0x0C));
+    return choice;
+}
+
+} // namespace velmr::panel
