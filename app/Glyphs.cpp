@@ -1,206 +1,42 @@
 #include "app/Glyphs.h"
 
-#include "platform/SealFonts.h"
-
-#include <QPainter>
-#include <QPainterPath>
-
-#include <functional>
+#include <QFile>
 
 namespace velmr::app {
 namespace {
 
-constexpr int kGlyphSize = 18;
-const QColor kSealRed(0xD0, 0x10, 0x18);
-
-using Painting = std::function<void(QPainter&)>;
-
-QPixmap Paint(int size, const Painting& paint)
+QString Image(const QString& name)
 {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.scale(size / double(kGlyphSize), size / double(kGlyphSize));
-    paint(painter);
-    return pixmap;
-}
-
-// The greyed image: the glyph's shape in a light grey of its own brightness.
-QPixmap Greyed(const QPixmap& normal)
-{
-    QImage image = normal.toImage().convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const int grey = 128 + qGray(row[x]) / 2;
-            row[x] = qRgba(grey, grey, grey, qAlpha(row[x]) * 3 / 4);
-        }
-    }
-    return QPixmap::fromImage(image);
-}
-
-void SealRing(QPainter& p, QRectF box, double pen = 1.6)
-{
-    p.setPen(QPen(kSealRed, pen));
-    p.setBrush(Qt::white);
-    p.drawEllipse(box);
-}
-
-void Sparkle(QPainter& p)
-{
-    p.setPen(QPen(QColor(0xE0, 0xA0, 0x00), 1.6, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(14.5, 0.8), QPointF(14.5, 6.2));
-    p.drawLine(QPointF(11.8, 3.5), QPointF(17.2, 3.5));
-}
-
-void NewNameSeal(QPainter& p)
-{
-    SealRing(p, QRectF(1.5, 3.5, 13, 13));
-    p.setPen(QPen(kSealRed, 1.6, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(8, 6.5), QPointF(8, 13.5)); // the two stacked characters, as strokes
-    p.drawLine(QPointF(5.5, 8), QPointF(10.5, 8));
-    p.drawLine(QPointF(5.5, 12), QPointF(10.5, 12));
-    Sparkle(p);
-}
-
-void NewDateSeal(QPainter& p)
-{
-    SealRing(p, QRectF(1.5, 3.5, 13, 13));
-    p.setPen(QPen(kSealRed, 1.3));
-    p.drawLine(QPointF(2.6, 8), QPointF(13.4, 8));
-    p.drawLine(QPointF(2.6, 12), QPointF(13.4, 12));
-    Sparkle(p);
-}
-
-void OpenFolder(QPainter& p)
-{
-    p.setPen(QPen(QColor(0x8A, 0x62, 0x10), 1.0));
-    p.setBrush(QColor(0xF2, 0xC8, 0x4B));
-    QPainterPath back;
-    back.moveTo(1.5, 4);
-    back.lineTo(6, 4);
-    back.lineTo(7.5, 5.5);
-    back.lineTo(14.5, 5.5);
-    back.lineTo(14.5, 15.5);
-    back.lineTo(1.5, 15.5);
-    back.closeSubpath();
-    p.drawPath(back);
-    p.setBrush(QColor(0xFB, 0xDD, 0x7A));
-    QPainterPath front;
-    front.moveTo(1.5, 15.5);
-    front.lineTo(4, 8.5);
-    front.lineTo(17, 8.5);
-    front.lineTo(14.5, 15.5);
-    front.closeSubpath();
-    p.drawPath(front);
-}
-
-void SaveDisk(QPainter& p)
-{
-    p.setPen(QPen(QColor(0x1F, 0x3A, 0x70), 1.0));
-    p.setBrush(QColor(0x3C, 0x6E, 0xC8));
-    p.drawRoundedRect(QRectF(2.5, 2.5, 13, 13), 1.5, 1.5);
-    p.setBrush(Qt::white);
-    p.drawRect(QRectF(5, 2.5, 8, 5));
-    p.setBrush(QColor(0xD8, 0xE2, 0xF2));
-    p.drawRect(QRectF(5, 10, 8, 5.5));
-    p.setPen(QPen(kSealRed, 1.2));
-    p.setBrush(Qt::NoBrush);
-    p.drawEllipse(QRectF(7.2, 10.8, 3.6, 3.6));
-}
-
-void Duplicate(QPainter& p)
-{
-    SealRing(p, QRectF(1.5, 1.5, 10.5, 10.5), 1.4);
-    SealRing(p, QRectF(6, 6, 10.5, 10.5), 1.4);
-}
-
-void ToVelmor(QPainter& p)
-{
-    SealRing(p, QRectF(6.5, 4.5, 10.5, 10.5), 1.5);
-    p.setPen(QPen(QColor(0x1E, 0x8C, 0x3C), 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.drawLine(QPointF(1.5, 9.75), QPointF(9.5, 9.75));
-    p.drawLine(QPointF(6.5, 6.75), QPointF(9.5, 9.75));
-    p.drawLine(QPointF(6.5, 12.75), QPointF(9.5, 9.75));
-}
-
-void ExitDoor(QPainter& p)
-{
-    p.setPen(QPen(QColor(0x5A, 0x3A, 0x1A), 1.0));
-    p.setBrush(QColor(0xB5, 0x7A, 0x3C));
-    p.drawRect(QRectF(7.5, 1.5, 8, 15));
-    p.setBrush(QColor(0x5A, 0x3A, 0x1A));
-    p.drawEllipse(QRectF(9, 8.5, 1.6, 1.6));
-    p.setPen(QPen(kSealRed, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.drawLine(QPointF(6.5, 9), QPointF(1, 9));
-    p.drawLine(QPointF(3.8, 6.2), QPointF(1, 9));
-    p.drawLine(QPointF(3.8, 11.8), QPointF(1, 9));
-}
-
-Painting PaintingFor(const QString& name)
-{
-    if (name == QLatin1String("sbNewName"))
-        return NewNameSeal;
-    if (name == QLatin1String("sbNewDate"))
-        return NewDateSeal;
-    if (name == QLatin1String("OpenBtn"))
-        return OpenFolder;
-    if (name == QLatin1String("SaveBtn"))
-        return SaveDisk;
-    if (name == QLatin1String("PasteBtn"))
-        return Duplicate;
-    if (name == QLatin1String("sbToVelmor"))
-        return ToVelmor;
-    if (name == QLatin1String("ExitBtn"))
-        return ExitDoor;
-    return {};
+    return QStringLiteral(":/glyphs/%1.png").arg(name);
 }
 
 } // namespace
 
 QPixmap ProgramIconPixmap(int size)
 {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing, true);
-    const double pen = std::max(1.0, size / 16.0);
-    p.setPen(QPen(kSealRed, pen));
-    p.setBrush(QColor(0xFF, 0xFB, 0xF4));
-    p.drawEllipse(QRectF(pen / 2 + 0.5, pen / 2 + 0.5, size - pen - 1, size - pen - 1));
-    if (const auto font = platform::MakeSealFont(QStringLiteral("ＭＳ 明朝"), 1, 0x01, 72.0)) {
-        QFont glyph = font->font;
-        glyph.setPixelSize(int(size * 0.58));
-        const platform::SealFont sized{glyph, font->syntheticBold, QFontMetrics(glyph).ascent(),
-                                       QFontMetrics(glyph).height()};
-        const QString text = QStringLiteral("印");
-        const int x = (size - sized.TextWidth(text)) / 2;
-        const int y = (size - sized.height) / 2;
-        platform::DrawSealText(p, sized, QPoint(x, y), text, kSealRed);
-    }
-    return pixmap;
+    const QPixmap pixmap(Image(QStringLiteral("velmrmgr-%1").arg(size)));
+    if (!pixmap.isNull())
+        return pixmap;
+    return QPixmap(Image(QStringLiteral("velmrmgr-128")))
+        .scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 
 QIcon ProgramIcon()
 {
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64, 128})
-        icon.addPixmap(ProgramIconPixmap(size));
+        icon.addFile(Image(QStringLiteral("velmrmgr-%1").arg(size)), QSize(size, size));
     return icon;
 }
 
 QIcon ToolGlyph(const QString& buttonName)
 {
-    const Painting painting = PaintingFor(buttonName);
-    if (!painting)
+    if (!QFile::exists(Image(buttonName)))
         return {};
     QIcon icon;
-    for (int size : {kGlyphSize, kGlyphSize * 2}) {
-        const QPixmap normal = Paint(size, painting);
-        icon.addPixmap(normal, QIcon::Normal);
-        icon.addPixmap(Greyed(normal), QIcon::Disabled);
-    }
+    // QIcon picks the @2x images itself on a high-density screen.
+    icon.addFile(Image(buttonName), {}, QIcon::Normal);
+    icon.addFile(Image(buttonName + QStringLiteral("-greyed")), {}, QIcon::Disabled);
     return icon;
 }
 

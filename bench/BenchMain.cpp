@@ -1,5 +1,5 @@
-// Benchmarks run headless: the drawing needs a GUI application for its fonts.
-#include <QGuiApplication>
+// Benchmarks run headless: the drawing needs a GUI application for its fonts, the panel its widgets.
+#include <QApplication>
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -7,7 +7,7 @@
 int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -123,6 +123,33 @@ dialog_type "$files/seal1.mkn"
 [[ "$(panel_size)" == 173x537 ]] || fail "seal1.mkn did not open again as a name seal ($(panel_size))"
 import -window root "$shots/reopened-name-seal.png"
 
+# The editing panel edits the seal live: a Japanese name typed into Edit1, "楕円60%" and "青"
+# clicked (positions inside the panel's client area), then Save writes them to the same file.
+xdotool windowfocus --sync "$panel_id"
+xdotool mousemove --window "$panel_id" 45 45 click 1
+xdotool key --delay 50 ctrl+a BackSpace
+xdotool type --delay 80 '山田'
+xdotool mousemove --window "$panel_id" 48 335 click 1
+xdotool mousemove --window "$panel_id" 79 292 click 1
+sleep 0.8
+import -window root "$shots/name-seal-edited.png"
+blue="$(/usr/bin/convert "$shots/name-seal-edited.png" -fill black +opaque '#0000FF' \
+    -fill white -opaque '#0000FF' -format '%[fx:int(mean*w*h)]' info: 2>/dev/null || echo 0)"
+red="$(/usr/bin/convert "$shots/name-seal-edited.png" -fill black +opaque '#FF0000' \
+    -fill white -opaque '#FF0000' -format '%[fx:int(mean*w*h)]' info: 2>/dev/null || echo 0)"
+echo "edited seal: $blue blue pixels, $red red pixels"
+[[ "$blue" -gt 500 && "$red" -lt 50 ]] || fail "the preview is not a blue seal ($blue blue, $red red)"
+xdotool windowfocus --sync "$main_id"
+xdotool key --delay 150 alt+f s
+sleep 1
+# Text1 at 0 is "山田" in Shift-JIS, StampColor at 136 is blue, CircleParameter at 144 is 60.
+[[ "$(od -An -tx1 -N5 "$files/seal1.mkn" | tr -d ' \n')" == 8e52936300 ]] ||
+    fail "Edit1 did not store 山田 ($(od -An -tx1 -N5 "$files/seal1.mkn"))"
+[[ "$(od -An -tx1 -j136 -N4 "$files/seal1.mkn" | tr -d ' \n')" == 0000ff00 ]] ||
+    fail "青 did not store a blue StampColor"
+[[ "$(od -An -tx1 -j144 -N4 "$files/seal1.mkn" | tr -d ' \n')" == 3c000000 ]] ||
+    fail "楕円60% did not store CircleParameter 60"
+
 # A picture file opens as a bitmap seal with its crop square.
 if [[ -x /usr/bin/convert ]]; then
     /usr/bin/convert -size 320x240 gradient:red-yellow -fill blue -draw "circle 160,120 160,40" \
