@@ -32,7 +32,10 @@ xvfb_pid=$!
 for _ in $(seq 100); do [[ -s "$root/display" ]] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$root/display")"
 
-"$program" >"$root/program.log" 2>&1 &
+# Started in a folder that holds velmor.exe, the program takes that folder as the Velmor program's
+# install folder without asking.
+mkdir -p "$root/velmor" && : >"$root/velmor/velmor.exe"
+(cd "$root/velmor" && exec "$program") >"$root/program.log" 2>&1 &
 program_pid=$!
 
 fail() { echo "FAIL: $*"; cat "$root/program.log"; exit 1; }
