@@ -1,6 +1,7 @@
 #include "panel/ControlForm.h"
 
 #include "panel/PanelControls.h"
+#include "platform/Cp932.h"
 #include "platform/UserDialogs.h"
 
 #include <QFrame>
@@ -130,6 +131,74 @@ void TControlForm::ShowEditPanel(seal::TMDIChild& document)
         btUndo->setEnabled(document.UndoAvailable != 0);
         break;
     }
+}
+
+bool TControlForm::Store(const std::function<void(seal::TMDIChild&)>& write)
+{
+    seal::TMDIChild* document = Editing();
+    if (!document)
+        return false;
+    write(*document);
+    document->Draw();
+    return true;
+}
+
+void TControlForm::StoreItem(const RadioGroup* group, std::span<const std::int32_t> values,
+                             const Int32Field& field)
+{
+    const int item = group->ItemIndex();
+    if (item < 0 || item >= static_cast<int>(values.size()))
+        return;
+    Store([&](seal::TMDIChild& document) { field(document) = values[std::size_t(item)]; });
+}
+
+void TControlForm::StoreColourItem(const RadioGroup* group, const Int32Field& field)
+{
+    Store([&](seal::TMDIChild& document) {
+        const int item = group->ItemIndex();
+        if (item >= 0 && item < kOtherColourItem)
+            field(document) = kStampColors[std::size_t(item)];
+    });
+}
+
+void TControlForm::ChooseColour(RadioGroup* group, std::int32_t& dialogColour,
+                                const Int32Field& field)
+{
+    seal::TMDIChild* document = Editing();
+    if (!document)
+        return;
+    dialogColour = field(*document);
+    const std::optional<QColor> chosen =
+        platform::Dialogs().AskColor(window(), ColorOfRef(dialogColour));
+    if (!chosen)
+        return;
+    group->SetItemIndex(kOtherColourItem); // draws once more with the old colour
+    dialogColour = RefOfColor(*chosen);
+    Store([&](seal::TMDIChild& d) { field(d) = dialogColour; });
+}
+
+void TControlForm::ConfirmFont(int dialog,
+                               const std::function<FontFields(seal::TMDIChild&)>& fields)
+{
+    if (!AskFont(fontDialogs_[dialog]))
+        return;
+    seal::TMDIChild* document = activeChild_.data();
+    if (!document)
+        return;
+    const FontChoice& font = fontDialogs_[dialog];
+    const FontFields target = fields(*document);
+    target.face.Assign(platform::cp932::EncodeLossy(font.face));
+    target.size = font.size;
+    target.style = font.style;
+    document->Draw();
+}
+
+void TControlForm::StepFont(int dialog, int points, const Int32Field& size)
+{
+    Store([&](seal::TMDIChild& document) {
+        fontDialogs_[dialog].size += points;
+        size(document) = fontDialogs_[dialog].size;
+    });
 }
 
 bool TControlForm::AskFont(FontChoice& choice)

@@ -100,7 +100,8 @@ private:
     void Button14Click();
     void ExFontStep(int points);
     void TrackBar9Change();
-    void ExOffsetChange();
+    void TrackBar10Change();
+    void TrackBar11Change();
 
     // ---- Date seals.
     void ShowDateSealSize();
@@ -130,6 +131,31 @@ private:
     void btUndoClick();
     void FollowUndo();
 
+    // ---- Writing the records. Each writer does nothing while the document is being loaded.
+
+    // One field of a document's records.
+    using Int32Field = std::function<std::int32_t&(seal::TMDIChild&)>;
+    struct FontFields
+    {
+        seal::Text40& face;
+        std::int32_t& size;
+        std::uint8_t& style;
+    };
+
+    // Lets `write` change the document's records, then draws the seal; false while loading.
+    bool Store(const std::function<void(seal::TMDIChild&)>& write);
+    // The value of the selected item of a choice (none selected: nothing is written).
+    void StoreItem(const RadioGroup* group, std::span<const std::int32_t> values,
+                   const Int32Field& field);
+    // "赤", "黒", "青" store their colour; "他" keeps the colour and draws again.
+    void StoreColourItem(const RadioGroup* group, const Int32Field& field);
+    // The colour dialog, opened on the seal's colour: a chosen colour selects "他" and is stored.
+    void ChooseColour(RadioGroup* group, std::int32_t& dialogColour, const Int32Field& field);
+    // Font dialog `dialog` (0-based): the chosen font is kept and stored, whether or not the
+    // document is being loaded.
+    void ConfirmFont(int dialog, const std::function<FontFields(seal::TMDIChild&)>& fields);
+    // The font size buttons: the dialog's font grows or shrinks by `points`, without bound.
+    void StepFont(int dialog, int points, const Int32Field& size);
     // Opens a font dialog on `choice`; true when the user confirmed a font.
     bool AskFont(FontChoice& choice);
 

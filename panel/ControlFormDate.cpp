@@ -31,6 +31,11 @@ constexpr int kUpperFont = 1;
 constexpr int kBandFont = 2;
 constexpr int kLowerFont = 3;
 
+std::int32_t& DateStampColor(seal::TMDIChild& document)
+{
+    return document.DateStamp.StampColor;
+}
+
 SjisEdit* AddEdit(QBoxLayout* row, const QString& name, int maxBytes)
 {
     auto* edit = new SjisEdit(name, maxBytes, row->parentWidget());
@@ -236,119 +241,80 @@ void TControlForm::ShowDateSealSize()
 
 void TControlForm::StoreDateText(SjisEdit* edit)
 {
-    seal::TMDIChild* document = Editing();
-    if (!document)
-        return;
-    const std::string text = platform::cp932::EncodeLossy(edit->text());
-    seal::DateStampRecord& date = document->DateStamp;
-    seal::DateStampExRecord& ex = document->DateStampEx;
-    if (edit == Edit5)
-        date.Text1.Assign(text);
-    else if (edit == Edit8)
-        ex.Text3.Assign(text);
-    else if (edit == Edit7)
-        date.Header.Assign(text);
-    else if (edit == Edit6)
-        date.Text2.Assign(text);
-    else if (edit == Edit9)
-        ex.Text4.Assign(text);
-    else if (edit == Edit10)
-        ex.Text5.Assign(text);
-    document->Draw();
+    Store([this, edit](seal::TMDIChild& d) {
+        const std::string text = platform::cp932::EncodeLossy(edit->text());
+        if (edit == Edit5)
+            d.DateStamp.Text1.Assign(text);
+        else if (edit == Edit8)
+            d.DateStampEx.Text3.Assign(text);
+        else if (edit == Edit7)
+            d.DateStamp.Header.Assign(text);
+        else if (edit == Edit6)
+            d.DateStamp.Text2.Assign(text);
+        else if (edit == Edit9)
+            d.DateStampEx.Text4.Assign(text);
+        else if (edit == Edit10)
+            d.DateStampEx.Text5.Assign(text);
+    });
 }
 
 void TControlForm::DateFontClick(int dialog)
 {
-    if (!AskFont(fontDialogs_[dialog]))
-        return;
-    seal::TMDIChild* document = activeChild_.data();
-    if (!document)
-        return;
-    const FontChoice& font = fontDialogs_[dialog];
-    seal::DateStampRecord& date = document->DateStamp;
-    const std::string face = platform::cp932::EncodeLossy(font.face);
-    if (dialog == kUpperFont) {
-        date.FontNameU.Assign(face);
-        date.FontSizeU = font.size;
-        date.FontStyleU = font.style;
-    } else if (dialog == kBandFont) {
-        date.FontNameM.Assign(face);
-        date.FontSizeM = font.size;
-        date.FontStyleM = font.style;
-    } else {
-        date.FontNameL.Assign(face);
-        date.FontSizeL = font.size;
-        date.FontStyleL = font.style;
-    }
-    document->Draw();
+    ConfirmFont(dialog, [dialog](seal::TMDIChild& d) {
+        seal::DateStampRecord& date = d.DateStamp;
+        return dialog == kUpperFont  ? FontFields{date.FontNameU, date.FontSizeU, date.FontStyleU}
+               : dialog == kBandFont ? FontFields{date.FontNameM, date.FontSizeM, date.FontStyleM}
+                                     : FontFields{date.FontNameL, date.FontSizeL, date.FontStyleL};
+    });
 }
 
 void TControlForm::DateFontStep(int dialog, int points)
 {
-    seal::TMDIChild* document = Editing();
-    if (!document)
-        return;
-    FontChoice& font = fontDialogs_[dialog];
-    font.size += points;
-    seal::DateStampRecord& date = document->DateStamp;
-    (dialog == kUpperFont  ? date.FontSizeU
-     : dialog == kBandFont ? date.FontSizeM
-                           : date.FontSizeL) = font.size;
-    document->Draw();
+    StepFont(dialog, points, [dialog](seal::TMDIChild& d) -> std::int32_t& {
+        return dialog == kUpperFont  ? d.DateStamp.FontSizeU
+               : dialog == kBandFont ? d.DateStamp.FontSizeM
+                                     : d.DateStamp.FontSizeL;
+    });
 }
 
 void TControlForm::TrackBar2Change()
 {
     // Either slider writes both fields from the positions both show.
-    if (seal::TMDIChild* document = Editing()) {
-        document->DateStamp.PositionU = TrackBar2->value();
-        document->DateStampEx.U_T2Space = TrackBar5->value();
-        document->Draw();
-    }
+    Store([this](seal::TMDIChild& d) {
+        d.DateStamp.PositionU = TrackBar2->value();
+        d.DateStampEx.U_T2Space = TrackBar5->value();
+    });
 }
 
 void TControlForm::TrackBar3Change()
 {
-    if (seal::TMDIChild* document = Editing()) {
-        document->DateStamp.SpaceM = TrackBar3->value();
-        document->Draw();
-    }
+    Store([this](seal::TMDIChild& d) { d.DateStamp.SpaceM = TrackBar3->value(); });
 }
 
 void TControlForm::TrackBar4Change()
 {
     // Any of the three sliders writes all three fields from the positions they show.
-    if (seal::TMDIChild* document = Editing()) {
-        document->DateStamp.PositionL = TrackBar4->value();
-        document->DateStampEx.L_T2FontSize = TrackBar6->value();
-        document->DateStampEx.L_T2Space = TrackBar7->value();
-        document->Draw();
-    }
+    Store([this](seal::TMDIChild& d) {
+        d.DateStamp.PositionL = TrackBar4->value();
+        d.DateStampEx.L_T2FontSize = TrackBar6->value();
+        d.DateStampEx.L_T2Space = TrackBar7->value();
+    });
 }
 
 void TControlForm::TrackBar8Change()
 {
-    if (seal::TMDIChild* document = Editing()) {
-        document->DateStampEx.L_T3Space = TrackBar8->value();
-        document->Draw();
-    }
+    Store([this](seal::TMDIChild& d) { d.DateStampEx.L_T3Space = TrackBar8->value(); });
 }
 
 void TControlForm::RadioGroup5Click()
 {
-    seal::TMDIChild* document = Editing();
-    if (!document || RadioGroup5->ItemIndex() < 0)
-        return;
-    document->DateStamp.Years = RadioGroup5->ItemIndex();
-    document->Draw();
+    if (RadioGroup5->ItemIndex() >= 0)
+        Store([this](seal::TMDIChild& d) { d.DateStamp.Years = RadioGroup5->ItemIndex(); });
 }
 
 void TControlForm::CheckBoxNZClick()
 {
-    if (seal::TMDIChild* document = Editing()) {
-        document->DateStampEx.DateNZ = CheckBoxNZ->isChecked() ? 1 : 0;
-        document->Draw();
-    }
+    Store([this](seal::TMDIChild& d) { d.DateStampEx.DateNZ = CheckBoxNZ->isChecked() ? 1 : 0; });
 }
 
 void TControlForm::DateSizePresetClick(int position)
@@ -361,56 +327,29 @@ void TControlForm::DateSizePresetClick(int position)
 
 void TControlForm::UpDown1Click()
 {
-    seal::TMDIChild* document = Editing();
-    if (!document)
-        return;
-    document->DateStamp.StampSize = UpDown1->Position();
-    document->Draw();
-    ShowDateSealSize();
+    if (Store([this](seal::TMDIChild& d) { d.DateStamp.StampSize = UpDown1->Position(); }))
+        ShowDateSealSize();
 }
 
 void TControlForm::RadioGroup8Click()
 {
-    seal::TMDIChild* document = Editing();
-    if (!document)
-        return;
-    const int item = RadioGroup8->ItemIndex();
-    if (item >= 0 && item < kOtherColourItem)
-        document->DateStamp.StampColor = kStampColors[std::size_t(item)];
-    document->Draw();
+    StoreColourItem(RadioGroup8, DateStampColor);
 }
 
 void TControlForm::sbColorDClick()
 {
-    seal::TMDIChild* document = Editing();
-    if (!document)
-        return;
-    colorDialog2_ = document->DateStamp.StampColor;
-    const std::optional<QColor> chosen =
-        platform::Dialogs().AskColor(window(), ColorOfRef(colorDialog2_));
-    if (!chosen)
-        return;
-    RadioGroup8->SetItemIndex(kOtherColourItem);
-    colorDialog2_ = RefOfColor(*chosen);
-    document->DateStamp.StampColor = colorDialog2_;
-    document->Draw();
+    ChooseColour(RadioGroup8, colorDialog2_, DateStampColor);
 }
 
 void TControlForm::RadioGroup6Click()
 {
-    seal::TMDIChild* document = Editing();
-    if (!document || RadioGroup6->ItemIndex() < 0)
-        return;
-    document->DateStamp.LineWidth = kLineWidths[std::size_t(RadioGroup6->ItemIndex())];
-    document->Draw();
+    StoreItem(RadioGroup6, kLineWidths,
+              [](seal::TMDIChild& d) -> std::int32_t& { return d.DateStamp.LineWidth; });
 }
 
 void TControlForm::RadioGroup10Click()
 {
-    if (seal::TMDIChild* document = Editing()) {
-        document->DateStamp.TwinRing = RadioGroup10->ItemIndex();
-        document->Draw();
-    }
+    Store([this](seal::TMDIChild& d) { d.DateStamp.TwinRing = RadioGroup10->ItemIndex(); });
 }
 
 } // namespace velmr::panel

@@ -25,6 +25,11 @@ namespace {
 constexpr int kNameTextBytes = 8;
 constexpr int kNamePresets[] = {143, 130, 117, 104};
 
+std::int32_t& NameStampColor(seal::TMDIChild& document)
+{
+    return document.NameStamp.StampColor;
+}
+
 // Two edits a row under a "テキスト" label.
 void AddTextEdits(QBoxLayout* column, const QString& firstName, int firstNumber,
                   SjisEdit* (&edits)[4])
@@ -184,8 +189,8 @@ void TControlForm::BuildNamePanel()
     connect(Button17, &QPushButton::clicked, this, [this] { ExFontStep(1); });
     connect(Button20, &QPushButton::clicked, this, [this] { ExFontStep(-1); });
     connect(TrackBar9, &QSlider::valueChanged, this, &TControlForm::TrackBar9Change);
-    connect(TrackBar10, &QSlider::valueChanged, this, &TControlForm::ExOffsetChange);
-    connect(TrackBar11, &QSlider::valueChanged, this, &TControlForm::ExOffsetChange);
+    connect(TrackBar10, &QSlider::valueChanged, this, &TControlForm::TrackBar10Change);
+    connect(TrackBar11, &QSlider::valueChanged, this, &TControlForm::TrackBar11Change);
 }
 
 void TControlForm::LoadNamePanel(seal::TMDIChild& document)
@@ -231,76 +236,51 @@ void TControlForm::ShowSealSize()
 
 void TControlForm::StoreNameText(SjisEdit* edit)
 {
-    seal::TMDIChild* document = Editing();
-    if (!document)
-        return;
-    seal::Text20* const fields[] = {&document->NameStamp.Text1,     &document->NameStamp.Text2,
-                                    &document->NameStamp.Text3,     &document->NameStamp.Text4,
-                                    &document->NameStampEx.ExText1, &document->NameStampEx.ExText2,
-                                    &document->NameStampEx.ExText3, &document->NameStampEx.ExText4};
-    const SjisEdit* const edits[] = {Edit1, Edit2, Edit3, Edit4, Edit11, Edit12, Edit13, Edit14};
-    for (std::size_t i = 0; i < std::size(edits); ++i) {
-        if (edits[i] == edit)
-            fields[i]->Assign(platform::cp932::EncodeLossy(edit->text()));
-    }
-    document->Draw();
+    Store([this, edit](seal::TMDIChild& d) {
+        seal::Text20* const fields[] = {&d.NameStamp.Text1,     &d.NameStamp.Text2,
+                                        &d.NameStamp.Text3,     &d.NameStamp.Text4,
+                                        &d.NameStampEx.ExText1, &d.NameStampEx.ExText2,
+                                        &d.NameStampEx.ExText3, &d.NameStampEx.ExText4};
+        const SjisEdit* const edits[] = {Edit1,  Edit2,  Edit3,  Edit4,
+                                         Edit11, Edit12, Edit13, Edit14};
+        for (std::size_t i = 0; i < std::size(edits); ++i) {
+            if (edits[i] == edit)
+                fields[i]->Assign(platform::cp932::EncodeLossy(edit->text()));
+        }
+    });
 }
 
 void TControlForm::Button1Click()
 {
-    if (!AskFont(fontDialogs_[0]))
-        return;
-    seal::TMDIChild* document = activeChild_.data();
-    if (!document)
-        return;
-    const FontChoice& font = fontDialogs_[0];
-    document->NameStamp.FontName.Assign(platform::cp932::EncodeLossy(font.face));
-    document->NameStamp.FontSize = font.size;
-    document->NameStamp.FontStyle = font.style;
-    document->Draw();
+    ConfirmFont(0, [](seal::TMDIChild& d) {
+        return FontFields{d.NameStamp.FontName, d.NameStamp.FontSize, d.NameStamp.FontStyle};
+    });
 }
 
 void TControlForm::NameFontStep(int points)
 {
-    seal::TMDIChild* document = Editing();
-    if (!document)
-        return;
-    fontDialogs_[0].size += points;
-    document->NameStamp.FontSize = fontDialogs_[0].size;
-    document->Draw();
+    StepFont(0, points, [](seal::TMDIChild& d) -> std::int32_t& { return d.NameStamp.FontSize; });
 }
 
 void TControlForm::TrackBar1Change()
 {
-    if (seal::TMDIChild* document = Editing()) {
-        document->NameStamp.TextSpace = TrackBar1->value();
-        document->Draw();
-    }
+    Store([this](seal::TMDIChild& d) { d.NameStamp.TextSpace = TrackBar1->value(); });
 }
 
 void TControlForm::tbXChange()
 {
-    if (seal::TMDIChild* document = Editing()) {
-        document->NameStamp.OffsetX = tbX->value();
-        document->Draw();
-    }
+    Store([this](seal::TMDIChild& d) { d.NameStamp.OffsetX = tbX->value(); });
 }
 
 void TControlForm::tbYChange()
 {
-    if (seal::TMDIChild* document = Editing()) {
-        document->NameStamp.OffsetY = tbY->value();
-        document->Draw();
-    }
+    Store([this](seal::TMDIChild& d) { d.NameStamp.OffsetY = tbY->value(); });
 }
 
 void TControlForm::RadioGroup1Click()
 {
-    seal::TMDIChild* document = Editing();
-    if (!document || RadioGroup1->ItemIndex() < 0)
-        return;
-    document->NameStamp.LineWidth = kLineWidths[std::size_t(RadioGroup1->ItemIndex())];
-    document->Draw();
+    StoreItem(RadioGroup1, kLineWidths,
+              [](seal::TMDIChild& d) -> std::int32_t& { return d.NameStamp.LineWidth; });
 }
 
 void TControlForm::NameSizePresetClick(int position)
@@ -313,12 +293,8 @@ void TControlForm::NameSizePresetClick(int position)
 
 void TControlForm::UpDown2Click()
 {
-    seal::TMDIChild* document = Editing();
-    if (!document)
-        return;
-    document->NameStamp.StampSize = UpDown2->Position();
-    document->Draw();
-    ShowSealSize();
+    if (Store([this](seal::TMDIChild& d) { d.NameStamp.StampSize = UpDown2->Position(); }))
+        ShowSealSize();
 }
 
 void TControlForm::RadioGroup11Click()
@@ -333,90 +309,52 @@ void TControlForm::RadioGroup11Click()
 
 void TControlForm::RadioGroup3Click()
 {
-    seal::TMDIChild* document = Editing();
-    if (!document)
-        return;
-    const int item = RadioGroup3->ItemIndex();
-    if (item >= 0 && item < kOtherColourItem)
-        document->NameStamp.StampColor = kStampColors[std::size_t(item)];
-    document->Draw();
+    StoreColourItem(RadioGroup3, NameStampColor);
 }
 
 void TControlForm::sbColorNClick()
 {
-    seal::TMDIChild* document = Editing();
-    if (!document)
-        return;
-    colorDialog1_ = document->NameStamp.StampColor;
-    const std::optional<QColor> chosen =
-        platform::Dialogs().AskColor(window(), ColorOfRef(colorDialog1_));
-    if (!chosen)
-        return;
-    RadioGroup3->SetItemIndex(kOtherColourItem);
-    colorDialog1_ = RefOfColor(*chosen);
-    document->NameStamp.StampColor = colorDialog1_;
-    document->Draw();
+    ChooseColour(RadioGroup3, colorDialog1_, NameStampColor);
 }
 
 void TControlForm::RadioGroup4Click()
 {
-    seal::TMDIChild* document = Editing();
-    if (!document || RadioGroup4->ItemIndex() < 0)
-        return;
-    document->NameStamp.CircleParameter = kCircleParameters[std::size_t(RadioGroup4->ItemIndex())];
-    document->Draw();
+    StoreItem(RadioGroup4, kCircleParameters,
+              [](seal::TMDIChild& d) -> std::int32_t& { return d.NameStamp.CircleParameter; });
 }
 
 void TControlForm::CheckBox1Click()
 {
-    if (seal::TMDIChild* document = Editing()) {
-        document->NameStampEx.UseNameEX = CheckBox1->isChecked() ? 1 : 0;
-        document->Draw();
-    }
+    Store([this](seal::TMDIChild& d) { d.NameStampEx.UseNameEX = CheckBox1->isChecked() ? 1 : 0; });
 }
 
 void TControlForm::Button14Click()
 {
-    if (!AskFont(fontDialogs_[4]))
-        return;
-    seal::TMDIChild* document = activeChild_.data();
-    if (!document)
-        return;
-    const FontChoice& font = fontDialogs_[4];
-    document->NameStampEx.ExFontName.Assign(platform::cp932::EncodeLossy(font.face));
-    document->NameStampEx.ExFontSize = font.size;
-    document->NameStampEx.ExFontStyle = font.style;
-    document->Draw();
+    ConfirmFont(4, [](seal::TMDIChild& d) {
+        return FontFields{d.NameStampEx.ExFontName, d.NameStampEx.ExFontSize,
+                          d.NameStampEx.ExFontStyle};
+    });
 }
 
 void TControlForm::ExFontStep(int points)
 {
-    seal::TMDIChild* document = Editing();
-    if (!document)
-        return;
-    fontDialogs_[4].size += points;
-    document->NameStampEx.ExFontSize = fontDialogs_[4].size;
-    document->Draw();
+    StepFont(4, points,
+             [](seal::TMDIChild& d) -> std::int32_t& { return d.NameStampEx.ExFontSize; });
 }
 
 void TControlForm::TrackBar9Change()
 {
-    if (seal::TMDIChild* document = Editing()) {
-        document->NameStampEx.ExTextSpace = TrackBar9->value();
-        document->Draw();
-    }
+    Store([this](seal::TMDIChild& d) { d.NameStampEx.ExTextSpace = TrackBar9->value(); });
 }
 
-void TControlForm::ExOffsetChange()
+void TControlForm::TrackBar10Change()
 {
-    seal::TMDIChild* document = Editing();
-    if (!document)
-        return;
-    if (sender() == TrackBar10)
-        document->NameStampEx.ExOffsetX = TrackBar10->value();
-    else
-        document->NameStampEx.ExOffsetY = TrackBar11->value();
-    document->Draw();
+    Store([this](seal::TMDIChild& d) { d.NameStampEx.ExOffsetX = TrackBar10->value(); });
+}
+
+void TControlForm::TrackBar11Change()
+{
+    Store([this](seal::TMDIChild& d) { d.NameStampEx.ExOffsetY = TrackBar11->value(); });
 }
 
 } // namespace velmr::panel

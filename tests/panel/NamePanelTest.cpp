@@ -206,9 +206,13 @@ TEST_F(NamePanelTest, LoadShowsEveryFieldAndClampsOutOfRangeValues)
     EXPECT_EQ(Text("StaticText3"), u"20.3 mm"_s);
     EXPECT_EQ(document.NameStamp, name);
     EXPECT_EQ(document.NameStampEx.ExOffsetY, 121);
-    // Moving a control stores what it shows.
+    // Moving a control stores what it shows, and only its own field.
     SlideLeft(Slider("TrackBar1"));
     EXPECT_EQ(document.NameStamp.TextSpace, 49);
+    SlideRight(Slider("TrackBar10"));
+    EXPECT_EQ(document.NameStampEx.ExOffsetX, 11);
+    EXPECT_EQ(document.NameStampEx.ExOffsetY, 121);
+    EXPECT_EQ(document.NameStamp.OffsetX, -500);
 }
 
 TEST_F(NamePanelTest, UnknownLineWidthOrShapeKeepsThePreviousChoice)
