@@ -33,6 +33,15 @@ ProgramWindows::ProgramWindows()
     ditherForm = std::make_unique<image::TDitherForm>(mainForm.get());
     resizeForm = std::make_unique<image::TResizeForm>(mainForm.get());
     mainForm->SetCompanions(aboutBox.get(), controlForm.get());
+    controlForm->SetPictureDialogs(
+        [form = ditherForm.get()](seal::TMDIChild& document) {
+            form->Prepare(document);
+            platform::Dialogs().RunModal(*form);
+        },
+        [form = resizeForm.get()](seal::TMDIChild& document) {
+            form->Prepare(document);
+            platform::Dialogs().RunModal(*form);
+        });
     seal::TMDIChild::SetEditPanel(controlForm.get());
 }
 

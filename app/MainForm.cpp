@@ -9,6 +9,10 @@
 #include "platform/UserDialogs.h"
 #include "seal/MdiChild.h"
 #include "seal/SealFile.h"
+#include "sibling/ImportSeals.h"
+#include "sibling/OldDataFile.h"
+#include "sibling/RegisterSeals.h"
+#include "sibling/VelmorCheck.h"
 
 #include <QAction>
 #include <QApplication>
@@ -128,6 +132,10 @@ void TMainForm::SetCompanions(TAboutBox* aboutBox, panel::TControlForm* controlF
 {
     aboutBox_ = aboutBox;
     controlForm_ = controlForm;
+    // A text refused in the panel is told in the status line until the next hint.
+    if (controlForm_)
+        connect(controlForm_, &panel::TControlForm::StatusMessage, statusBar_,
+                [this](const QString& text) { statusBar_->showMessage(text, 5000); });
 }
 
 QAction* TMainForm::AddItem(QMenu* menu, const char* name, const QString& caption,
@@ -309,11 +317,13 @@ void TMainForm::ConnectHandlers()
     auto* contextHelp = new QShortcut(QKeySequence::HelpContents, this);
     contextHelp->setContext(Qt::WindowShortcut);
     connect(contextHelp, &QShortcut::activated, this, &TMainForm::ShowContextHelp);
-
-    // Commands whose work this build does not do yet: shown, never enabled.
-    unavailable_ = {mRegist, sbToVelmor};
-    for (QAction* action : std::as_const(unavailable_))
-        action->setEnabled(false);
+    connect(mRegist, &QAction::triggered, this, &TMainForm::mRegistClick);
+    connect(sbToVelmor, &QAction::triggered, this, &TMainForm::mRegistClick);
+    connect(mCurName, &QAction::triggered, this, &TMainForm::mCurNameClick);
+    connect(mCurDate, &QAction::triggered, this, &TMainForm::mCurDateClick);
+    connect(mCurBitmap, &QAction::triggered, this, &TMainForm::mCurBitmapClick);
+    connect(m08Name, &QAction::triggered, this, &TMainForm::m08NameClick);
+    connect(m08Date, &QAction::triggered, this, &TMainForm::m08DateClick);
 }
 
 void TMainForm::SetCommandEnabled(QAction* command, bool enabled)
@@ -335,6 +345,7 @@ void TMainForm::FormCreate()
 
 void TMainForm::FormShow()
 {
+    CheckVelmor();
     if (!controlForm_)
         return;
     controlForm_->Collapse();
@@ -347,6 +358,19 @@ void TMainForm::FormShow()
         window->setFramePosition(outerTopLeft);
     else
         controlForm_->move(outerTopLeft);
+}
+
+void TMainForm::CheckVelmor()
+{
+    VelmorPresent = false;
+    const sibling::VelmorCheckResult found =
+        sibling::CheckVelmor(this, Windows() ? Windows()->messageForm.get() : nullptr);
+    VelmorPresent = found.present;
+    SetupRootPath = found.setupRootPath;
+    if (found.keyFound) {
+        SetCommandEnabled(mCurrent, true);
+        SetCommandEnabled(m083, true);
+    }
 }
 
 void TMainForm::FormDestroy()
@@ -526,6 +550,54 @@ void TMainForm::CopyItemClick()
     seal::TMDIChild* document = ActiveDocument();
     if (document && document->Kind == seal::kBitmapSeal)
         image::ImgKitSetToClipBrd(this, document->ImageHandle);
+}
+
+void TMainForm::mRegistClick()
+{
+    seal::TMDIChild* document = ActiveDocument();
+    if (!document)
+        return;
+    switch (document->Kind) {
+    case seal::kNameSeal:
+        sibling::RegisterNameSeal(*document);
+        break;
+    case seal::kDateSeal:
+        sibling::RegisterDateSeal(*document);
+        break;
+    case seal::kBitmapSeal:
+        sibling::RegisterBitmapSeal(*document, VelmorPresent, SetupRootPath);
+        break;
+    default:
+        break;
+    }
+}
+
+void TMainForm::mCurNameClick()
+{
+    sibling::ImportNameSeal(this, [this](const QString& name) { return NewChildWindow(name); });
+}
+
+void TMainForm::mCurDateClick()
+{
+    sibling::ImportDateSeal(this, [this](const QString& name) { return NewChildWindow(name); });
+}
+
+void TMainForm::mCurBitmapClick()
+{
+    sibling::ImportBitmapSeal(this, SetupRootPath,
+                              [this](const QString& name) { return NewChildWindow(name); });
+}
+
+void TMainForm::m08NameClick()
+{
+    sibling::ImportOldData(this, seal::kNameSeal,
+                           [this](const QString& name) { return NewChildWindow(name); });
+}
+
+void TMainForm::m08DateClick()
+{
+    sibling::ImportOldData(this, seal::kDateSeal,
+                           [this](const QString& name) { return NewChildWindow(name); });
 }
 
 void TMainForm::FileOpenItemClick()

@@ -49,6 +49,8 @@ public:
     // Event handlers.
     void FormCreate();
     void FormShow();
+    // The Velmor program check at the first show: VelmorPresent, SetupRootPath, mCurrent, m083.
+    void CheckVelmor();
     void FormDestroy();
     void ShowStatusHint();
     void UpdateMenuItems();
@@ -56,6 +58,13 @@ public:
     void mReplicaClick();
     void PasteItemClick();
     void CopyItemClick();
+    // The Velmor commands: register the active seal, import the current seals and old data.
+    void mRegistClick();
+    void mCurNameClick();
+    void mCurDateClick();
+    void mCurBitmapClick();
+    void m08NameClick();
+    void m08DateClick();
     void FileOpenItemClick();
     void FileCloseItemClick();
     void FileSaveItemClick();

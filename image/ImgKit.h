@@ -89,10 +89,13 @@ int ImgKitJpegFileSave(const QString& fileName, ImgKitImage image, const QString
 // when it fails or is cancelled (the input always stays valid).
 
 // Reduces or widens the colours: `bits` 24, 8, 4 or 1; `palette` 0 optimised, 1 the fixed
-// Windows standard colours; `dither` 1 error diffusion, 0 nearest colour.
+// Windows standard colours; `dither` 1 error diffusion, 0 nearest colour. With an optimised
+// palette the diffusion passes on less of the error where the picture itself varies (Diffusion).
 ImgKitImage ImgKitConvertColor(ImgKitImage image, int bits, int palette, int dither,
                                const QString& title, const QString& message);
-// Scales to `width` × `height` pixels, smoothly; the result is 24-bit.
+// Scales to `width` × `height` pixels, smoothly; the result is 24-bit. A big picture is scaled
+// in two bands at once, one on a helper thread; the call returns when both are done, and the
+// progress display stays on the calling thread.
 ImgKitImage ImgKitImageSize(ImgKitImage image, const QString& title, const QString& message,
                             int width, int height);
 // The part of the picture inside the rectangle (left, top, right, bottom, all inclusive, top-down

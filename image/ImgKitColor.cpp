@@ -51,7 +51,7 @@ std::vector<std::uint8_t> NewDib(std::span<const std::uint8_t> source, const Dib
     const std::uint64_t rowBytes = RowBytesFor(layout.width, bits);
     const std::uint64_t pixelBytes = rowBytes * std::uint64_t(layout.height);
     const std::size_t tableBytes = 4 * palette.size();
-    std::vector<std::uint8_t> dib(kInfoHeaderSize + tableBytes + pixelBytes, 0);
+    std::vector<std::uint8_t> dib = NewBitmapBuffer(kInfoHeaderSize + tableBytes + pixelBytes);
     Put32(dib, 0, kInfoHeaderSize);
     Put32(dib, 4, std::uint32_t(layout.width));
     Put32(dib, 8, std::uint32_t(layout.height));
@@ -152,15 +152,17 @@ ImgKitImage ImgKitConvertColor(ImgKitImage image, int bits, int palette, int dit
     } else {
         const int wanted = 1 << bits;
         ColorHistogram histogram(wanted);
-        RowProgress progress(*report, 0, 0.3, height);
+        // A big picture's palette comes from a sample of its pixels, spread over every row.
+        const int step = HistogramStep(std::uint64_t(width) * std::uint64_t(height));
+        RowProgress progress(*report, 0, 0.15, height);
         for (int y = 0; y < height; ++y) {
-            histogram.AddRow(reader.Row(y), width);
+            histogram.AddRow(reader.Row(y), width, step, y % step);
             if (!progress.Done(y))
                 return 0;
         }
         exact = histogram.ExactColors().has_value();
         colours = OptimisedPalette(histogram, wanted);
-        mapFrom = 0.3;
+        mapFrom = 0.2;
         if (!report->Advance(mapFrom))
             return 0;
     }
@@ -173,7 +175,8 @@ ImgKitImage ImgKitConvertColor(ImgKitImage image, int bits, int palette, int dit
     if (bits == 1)
         finished = MapBlackWhite(reader, dither == 1, sink);
     else if (dither == 1 && !exact) // with every colour in the palette there is no error to spread
-        finished = MapFloydSteinberg(reader, colours, sink);
+        finished =
+            MapFloydSteinberg(reader, colours, sink, {palette == 0 ? kOptimisedPaletteTexture : 0});
     else
         finished = MapNearest(reader, colours, sink);
     if (!finished)

@@ -4,8 +4,18 @@
 #include "platform/UserDialogs.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <thread>
 #include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace velmr::image {
 namespace {
@@ -161,6 +171,207 @@ private:
 
 } // namespace
 
+namespace {
+
+// Scales the output rows `from` to `to` (exclusive) into `bits`, the output's rows (bottom-up,
+// `rowBytes` apart). `tick(units)` is told of each piece of work done and returns false to stop;
+// false then.
+template <typename Tick>
+bool ScaleBand(std::span<const std::uint8_t> dib, const DibLayout& layout, const AxisFilter& across,
+               const AxisFilter& down, int width, int height, std::uint8_t* bits,
+               std::size_t rowBytes, int from, int to, Tick&& tick)
+{
+    const int srcWidth = layout.width, srcHeight = layout.height;
+    DibRowReader reader(dib, layout);
+    const std::size_t values = 3 * std::size_t(width);
+    std::vector<float> sum(values), quads;
+    const auto destination = [&](int y) { return bits + std::size_t(height - 1 - y) * rowBytes; };
+
+    if (height <= srcHeight) {
+        // Shrinking down: the source rows of each output row are summed first, along the rows
+        // (which vectorises), and the one sum then scaled across. The rows an output row covers
+        // wholly all have the same weight: they are added up as integers, and weighed once.
+        std::vector<float> column(3 * std::size_t(srcWidth));
+        std::vector<std::uint16_t> whole(column.size());
+        const float wholeWeight = float(double(height) / double(srcHeight));
+        const auto addWhole = [&] {
+            for (std::size_t i = 0; i < column.size(); ++i)
+                column[i] += wholeWeight * float(whole[i]);
+            std::fill(whole.begin(), whole.end(), std::uint16_t(0));
+        };
+        for (int y = from; y < to; ++y) {
+            const int first = down.first[std::size_t(y)], taps = down.count[std::size_t(y)];
+            const float* w = down.weights.data() + down.at[std::size_t(y)];
+            std::fill(column.begin(), column.end(), 0.0f);
+            int wholeRows = 0;
+            for (int k = 0; k < taps; ++k) {
+                const std::uint8_t* src = reader.Row(first + k);
+                const float wk = w[k];
+                if (wk == wholeWeight) {
+                    for (std::size_t i = 0; i < whole.size(); ++i)
+                        whole[i] = std::uint16_t(whole[i] + src[i]);
+                    // 257 rows of 255 would not fit in 16 bits.
+                    if (++wholeRows == 256) {
+                        addWhole();
+                        wholeRows = 0;
+                    }
+                } else {
+                    for (std::size_t i = 0; i < column.size(); ++i)
+                        column[i] += wk * float(src[i]);
+                }
+                if (!tick(1))
+                    return false;
+            }
+            if (wholeRows > 0)
+                addWhole();
+            ScaleAcross(across, column.data(), srcWidth, width, sum.data(), quads);
+            std::uint8_t* dst = destination(y);
+            for (std::size_t i = 0; i < values; ++i)
+                dst[i] = Level(sum[i]);
+            if (!tick(1))
+                return false;
+        }
+        return true;
+    }
+
+    // Enlarging down: source rows scaled across, kept in a ring as long as the output rows still
+    // need them; the rows each output row needs move down monotonically and never span more than
+    // the ring.
+    const int ringRows = std::max(down.widest, 1);
+    int nextSource = from < to ? down.first[std::size_t(from)] : 0;
+#if defined(__SSE2__)
+    // Pixels as four floats (blue, green, red, 0), so that a pixel's channels go together.
+    struct alignas(16) Quad
+    {
+        float v[4];
+    };
+    std::vector<Quad> sourceQuads(static_cast<std::size_t>(srcWidth));
+    std::vector<Quad> ring(std::size_t(width) * std::size_t(ringRows));
+    const __m128 half = _mm_set1_ps(0.5f);
+    for (int y = from; y < to; ++y) {
+        const int first = down.first[std::size_t(y)], taps = down.count[std::size_t(y)];
+        for (; nextSource < first + taps; ++nextSource) {
+            const std::uint8_t* src = reader.Row(nextSource);
+            for (int x = 0; x < srcWidth; ++x, src += 3) {
+                const int bytes = int(src[0]) | int(src[1]) << 8 | int(src[2]) << 16;
+                const __m128i zero = _mm_setzero_si128();
+                _mm_store_ps(sourceQuads[std::size_t(x)].v,
+                             _mm_cvtepi32_ps(_mm_unpacklo_epi16(
+                                 _mm_unpacklo_epi8(_mm_cvtsi32_si128(bytes), zero), zero)));
+            }
+            Quad* dst = ring.data() + std::size_t(width) * std::size_t(nextSource % ringRows);
+            for (int x = 0; x < width; ++x) {
+                const float* w = across.weights.data() + across.at[std::size_t(x)];
+                const Quad* p = sourceQuads.data() + across.first[std::size_t(x)];
+                const int count = across.count[std::size_t(x)];
+                __m128 sum;
+                if (count == 4) {
+                    // The cubic's four taps, as most output pixels have them.
+                    sum = _mm_add_ps(
+                        _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_set1_ps(w[0]), _mm_load_ps(p[0].v)),
+                                              _mm_mul_ps(_mm_set1_ps(w[1]), _mm_load_ps(p[1].v))),
+                                   _mm_mul_ps(_mm_set1_ps(w[2]), _mm_load_ps(p[2].v))),
+                        _mm_mul_ps(_mm_set1_ps(w[3]), _mm_load_ps(p[3].v)));
+                } else {
+                    sum = _mm_setzero_ps();
+                    for (int k = count; k > 0; --k, ++w, ++p)
+                        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(*w), _mm_load_ps(p->v)));
+                }
+                _mm_store_ps(dst[x].v, sum);
+            }
+            if (!tick(1))
+                return false;
+        }
+        // The cubic needs at most four rows; missing ones count with weight 0.
+        const float* w = down.weights.data() + down.at[std::size_t(y)];
+        const Quad* row[4];
+        __m128 wk[4];
+        for (int k = 0; k < 4; ++k) {
+            row[k] = ring.data() +
+                     std::size_t(width) * std::size_t((first + std::min(k, taps - 1)) % ringRows);
+            wk[k] = _mm_set1_ps(k < taps ? w[k] : 0.0f);
+        }
+        const auto level = [&](int x) {
+            const auto at = [&](int k) { return _mm_load_ps(row[k][x].v); };
+            const __m128 v = _mm_add_ps(
+                _mm_add_ps(_mm_add_ps(_mm_mul_ps(wk[0], at(0)), _mm_mul_ps(wk[1], at(1))),
+                           _mm_mul_ps(wk[2], at(2))),
+                _mm_mul_ps(wk[3], at(3)));
+            // Rounded as Level does: + 0.5, truncated, clamped to 0..255 by the packing.
+            return _mm_cvttps_epi32(_mm_add_ps(v, half));
+        };
+        std::uint8_t* dst = destination(y);
+        int x = 0;
+        for (; x + 4 <= width; x += 4, dst += 12) {
+            const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(level(x), level(x + 1)),
+                                                   _mm_packs_epi32(level(x + 2), level(x + 3)));
+            // B, G, R, 0 four times; the zeros dropped.
+            const std::uint64_t low = std::uint64_t(_mm_cvtsi128_si64(bytes));
+            const std::uint64_t high =
+                std::uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(bytes, bytes)));
+            const std::uint64_t packedLow = (low & 0xFFFFFF) | (low >> 8 & 0xFFFFFF000000);
+            const std::uint64_t packedHigh = (high & 0xFFFFFF) | (high >> 8 & 0xFFFFFF000000);
+            std::memcpy(dst, &packedLow, 6);
+            std::memcpy(dst + 6, &packedHigh, 6);
+        }
+        for (; x < width; ++x, dst += 3) {
+            const __m128i v = _mm_packus_epi16(_mm_packs_epi32(level(x), level(x)), level(x));
+            const std::uint32_t bgr = std::uint32_t(_mm_cvtsi128_si32(v));
+            dst[0] = std::uint8_t(bgr);
+            dst[1] = std::uint8_t(bgr >> 8);
+            dst[2] = std::uint8_t(bgr >> 16);
+        }
+        if (!tick(1))
+            return false;
+    }
+#else
+    std::vector<float> ring(values * std::size_t(ringRows));
+    for (int y = from; y < to; ++y) {
+        const int first = down.first[std::size_t(y)], taps = down.count[std::size_t(y)];
+        for (; nextSource < first + taps; ++nextSource) {
+            ScaleAcross(across, reader.Row(nextSource), srcWidth, width,
+                        ring.data() + values * std::size_t(nextSource % ringRows), quads);
+            if (!tick(1))
+                return false;
+        }
+        // The cubic needs at most four rows; missing ones count with weight 0.
+        const float* w = down.weights.data() + down.at[std::size_t(y)];
+        const float* row[4];
+        float wk[4];
+        for (int k = 0; k < 4; ++k) {
+            row[k] = ring.data() + values * std::size_t((first + std::min(k, taps - 1)) % ringRows);
+            wk[k] = k < taps ? w[k] : 0.0f;
+        }
+        std::uint8_t* dst = destination(y);
+        for (std::size_t i = 0; i < values; ++i)
+            dst[i] = Level(wk[0] * row[0][i] + wk[1] * row[1][i] + wk[2] * row[2][i] +
+                           wk[3] * row[3][i]);
+        if (!tick(1))
+            return false;
+    }
+#endif
+    return true;
+}
+
+// The work of output rows `from` to `to`, in the units ScaleBand ticks.
+std::int64_t BandUnits(const AxisFilter& down, int srcHeight, int height, int from, int to)
+{
+    if (from >= to)
+        return 0;
+    if (height <= srcHeight) {
+        std::int64_t units = to - from;
+        for (int y = from; y < to; ++y)
+            units += down.count[std::size_t(y)];
+        return units;
+    }
+    const int last = to - 1;
+    return std::int64_t(down.first[std::size_t(last)] + down.count[std::size_t(last)] -
+                        down.first[std::size_t(from)]) +
+           (to - from);
+}
+
+} // namespace
+
 ImgKitImage ImgKitImageSize(ImgKitImage image, const QString& title, const QString& message,
                             int width, int height)
 {
@@ -178,12 +389,12 @@ ImgKitImage ImgKitImageSize(ImgKitImage image, const QString& title, const QStri
         return image;
 
     const auto report = platform::Dialogs().BeginProgress(nullptr, title, message, true);
-    const int srcWidth = layout->width, srcHeight = layout->height;
-    const AxisFilter across = FilterFor(srcWidth, width);
+    const int srcHeight = layout->height;
+    const AxisFilter across = FilterFor(layout->width, width);
     const AxisFilter down = FilterFor(srcHeight, height);
-    DibRowReader reader(dib, *layout);
 
-    std::vector<std::uint8_t> out(kInfoHeaderSize + rowBytes * std::uint64_t(height), 0);
+    std::vector<std::uint8_t> out =
+        NewBitmapBuffer(kInfoHeaderSize + rowBytes * std::uint64_t(height));
     const auto put32 = [&out](std::size_t at, std::uint32_t v) {
         for (int i = 0; i < 4; ++i)
             out[at + std::size_t(i)] = std::uint8_t(v >> (8 * i));
@@ -196,73 +407,70 @@ ImgKitImage ImgKitImageSize(ImgKitImage image, const QString& title, const QStri
     put32(20, std::uint32_t(rowBytes * std::uint64_t(height)));
     put32(24, ReadU32(dib, 24));
     put32(28, ReadU32(dib, 28));
+    std::uint8_t* bits = out.data() + kInfoHeaderSize;
 
-    const std::size_t values = 3 * std::size_t(width);
-    std::vector<float> sum(values), quads;
-    const auto store = [&](int y) {
-        std::uint8_t* dst = out.data() + kInfoHeaderSize + std::size_t(height - 1 - y) * rowBytes;
-        for (std::size_t i = 0; i < values; ++i)
-            dst[i] = Level(sum[i]);
-    };
-
-    if (height <= srcHeight) {
-        // Shrinking down: the source rows of each output row are summed first, along the rows
-        // (which vectorises), and the one sum then scaled across.
-        std::vector<float> column(3 * std::size_t(srcWidth));
-        std::int64_t units = height;
-        for (const int taps : down.count)
-            units += taps;
-        UnitProgress progress(*report, units);
-        for (int y = 0; y < height; ++y) {
-            const int first = down.first[std::size_t(y)], taps = down.count[std::size_t(y)];
-            const float* w = down.weights.data() + down.at[std::size_t(y)];
-            std::fill(column.begin(), column.end(), 0.0f);
-            for (int k = 0; k < taps; ++k) {
-                const std::uint8_t* src = reader.Row(first + k);
-                const float wk = w[k];
-                for (std::size_t i = 0; i < column.size(); ++i)
-                    column[i] += wk * float(src[i]);
-                if (!progress.Add(1))
-                    return 0;
+    // A big picture is scaled in two bands at once, the lower one on a helper thread; this thread
+    // keeps the progress display and tells the helper to stop when the user cancels. Small ones
+    // are not worth a thread.
+    const std::uint64_t work = std::uint64_t(width) * std::uint64_t(height) +
+                               std::uint64_t(layout->width) * std::uint64_t(srcHeight);
+    const bool split = height >= 64 && work >= 400'000 && std::thread::hardware_concurrency() > 1;
+    const int middle = split ? height / 2 : height;
+    const std::int64_t total = BandUnits(down, srcHeight, height, 0, middle) +
+                               BandUnits(down, srcHeight, height, middle, height);
+    UnitProgress progress(*report, total);
+    std::atomic<bool> stop = false;
+    std::atomic<std::int64_t> helperDone = 0;
+    std::mutex mutex;
+    std::condition_variable helperEnded;
+    bool helperFinished = !split; // under `mutex`
+    bool helperFailed = false;
+    std::thread helper;
+    if (split) {
+        helper = std::thread([&] {
+            try {
+                ScaleBand(dib, *layout, across, down, width, height, bits, std::size_t(rowBytes),
+                          middle, height, [&](int units) {
+                              helperDone.fetch_add(units, std::memory_order_relaxed);
+                              return !stop.load(std::memory_order_relaxed);
+                          });
+            } catch (...) {
+                helperFailed = true;
             }
-            ScaleAcross(across, column.data(), srcWidth, width, sum.data(), quads);
-            store(y);
-            if (!progress.Add(1))
-                return 0;
-        }
-        return ImgKitFromPackedDib(std::move(out));
+            const std::lock_guard lock(mutex);
+            helperFinished = true;
+            helperEnded.notify_one();
+        });
     }
-
-    // Enlarging down: source rows scaled across, kept in a ring as long as the output rows still
-    // need them; the rows each output row needs move down monotonically and never span more than
-    // the ring.
-    const int ringRows = std::max(down.widest, 1);
-    std::vector<float> ring(values * std::size_t(ringRows));
-    int nextSource = 0;
-    UnitProgress progress(*report, std::int64_t(srcHeight) + height);
-    for (int y = 0; y < height; ++y) {
-        const int first = down.first[std::size_t(y)], taps = down.count[std::size_t(y)];
-        for (; nextSource < first + taps; ++nextSource) {
-            ScaleAcross(across, reader.Row(nextSource), srcWidth, width,
-                        ring.data() + values * std::size_t(nextSource % ringRows), quads);
-            if (!progress.Add(1))
-                return 0;
-        }
-        // The cubic needs at most four rows; missing ones count with weight 0.
-        const float* w = down.weights.data() + down.at[std::size_t(y)];
-        const float* row[4];
-        float wk[4];
-        for (int k = 0; k < 4; ++k) {
-            row[k] = ring.data() + values * std::size_t((first + std::min(k, taps - 1)) % ringRows);
-            wk[k] = k < taps ? w[k] : 0.0f;
-        }
-        std::uint8_t* dst = out.data() + kInfoHeaderSize + std::size_t(height - 1 - y) * rowBytes;
-        for (std::size_t i = 0; i < values; ++i)
-            dst[i] = Level(wk[0] * row[0][i] + wk[1] * row[1][i] + wk[2] * row[2][i] +
-                           wk[3] * row[3][i]);
-        if (!progress.Add(1))
-            return 0;
+    std::int64_t reported = 0;
+    const auto tick = [&](int units) {
+        // The helper's work is counted in as it goes.
+        const std::int64_t helper = helperDone.load(std::memory_order_relaxed);
+        const bool go = progress.Add(units + helper - reported);
+        reported = helper;
+        return go;
+    };
+    bool finished = false;
+    try {
+        finished = ScaleBand(dib, *layout, across, down, width, height, bits, std::size_t(rowBytes),
+                             0, middle, tick);
+    } catch (...) {
+        finished = false;
     }
+    if (!finished)
+        stop = true;
+    // Waiting for the helper, the progress display stays alive.
+    for (std::unique_lock lock(mutex); !helperEnded.wait_for(lock, std::chrono::milliseconds(20),
+                                                             [&] { return helperFinished; });) {
+        lock.unlock();
+        if (!tick(0))
+            stop = true;
+        lock.lock();
+    }
+    if (helper.joinable())
+        helper.join();
+    if (!finished || helperFailed || stop)
+        return 0;
     return ImgKitFromPackedDib(std::move(out));
 }
 

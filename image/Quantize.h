@@ -7,6 +7,10 @@
 #include <span>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // The colour machinery behind colour reduction and scaling: pixel rows, histograms, palettes,
 // nearest-colour search and the mapping of true-colour rows to palette indices.
 namespace velmr::image {
@@ -106,7 +110,11 @@ public:
     static constexpr int kSide = 1 << kBits;
 
     explicit ColorHistogram(int exactLimit);
-    void AddRow(const std::uint8_t* bgr, int width);
+    // Counts every pixel of the row.
+    void AddRow(const std::uint8_t* bgr, int width) { AddRow(bgr, width, 1, 0); }
+    // Counts every `step`-th pixel of the row from `first` on (a sample of a big picture). The
+    // exact colours still see every pixel, as long as there are few enough of them.
+    void AddRow(const std::uint8_t* bgr, int width, int step, int first);
 
     // The picture's distinct colours in ascending order, when there are at most `exactLimit`.
     std::optional<Palette> ExactColors() const;
@@ -121,10 +129,12 @@ public:
     };
     // Cells by index (r >> 3) << 10 | (g >> 3) << 5 | (b >> 3).
     const std::vector<Cell>& Cells() const { return cells_; }
+    // Pixels counted in the cells.
     std::uint64_t PixelCount() const { return pixels_; }
 
 private:
     bool Remember(std::uint32_t colour);
+    void RememberRow(const std::uint8_t* bgr, int width);
 
     std::vector<Cell> cells_;
     std::uint64_t pixels_ = 0;
@@ -134,6 +144,11 @@ private:
     std::vector<std::uint32_t> seen_; // open addressing, 0 empty, colour + 1 otherwise
     int seenCount_ = 0;
 };
+
+// How many pixels of a row to skip between the ones counted in the histogram of a picture of
+// `pixels` pixels: 1 (every pixel) up to about two million pixels, so that the palette of a big
+// photograph is found from a sample of that size.
+int HistogramStep(std::uint64_t pixels);
 
 // A palette of at most `colours` entries for the picture counted in `histogram`: its exact colours
 // when there are that few, otherwise Wu's variance-minimising box cuts refined by a few k-means
@@ -205,16 +220,136 @@ private:
     std::vector<Candidate> scratch_;
 };
 
+// The palette entry for a colour during error diffusion: nearly always the nearest, found in a
+// few steps whatever the palette. A table of 32 × 32 × 32 cells of 8 × 8 × 8 colours holds,
+// filled on first use, the four entries nearest to each cell's centre; the answer is the nearest
+// of these four, compared at once (the lowest index on ties). It misses the nearest entry only
+// where that is none of the four, which the error diffusion makes up for; NearestColor is the
+// exact search. A cell's four are picked from the entries that can be nearest to some colour of
+// its block of 32 × 32 × 32 colours, which are found once for each block that is used.
+class DiffusionColorMap
+{
+public:
+    explicit DiffusionColorMap(const Palette& palette);
+
+    int Find(int r, int g, int b)
+    {
+#if defined(__SSE2__)
+        return FindLevels(_mm_setr_epi16(short(b), short(g), short(r), 0, 0, 0, 0, 0));
+#else
+        const std::size_t cell = std::size_t((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
+        std::uint16_t entry = cells_[cell];
+        if (entry == kUnbuilt)
+            entry = Fill(cell);
+        const Group& group = groups_[entry];
+        return group.index[Least(group, b, g, r) & 3];
+#endif
+    }
+
+#if defined(__SSE2__)
+    // The same for the levels in the low three 16-bit lanes of `levels` (blue, green, red; the
+    // fourth lane 0).
+    int FindLevels(__m128i levels)
+    {
+        // The cell number (r >> 3) << 10 | (g >> 3) << 5 | b >> 3, from the three lanes at once.
+        const __m128i parts =
+            _mm_madd_epi16(_mm_srli_epi16(levels, 3), _mm_setr_epi16(1, 32, 1024, 0, 0, 0, 0, 0));
+        const std::size_t cell =
+            std::size_t(_mm_cvtsi128_si32(_mm_add_epi32(parts, _mm_srli_epi64(parts, 32))));
+        std::uint16_t entry = cells_[cell];
+        if (entry == kUnbuilt)
+            entry = Fill(cell);
+        const Group& group = groups_[entry];
+        return group.index[Least(group, _mm_unpacklo_epi64(levels, levels)) & 3];
+    }
+#endif
+
+private:
+    static constexpr std::uint16_t kUnbuilt = 0xFFFF;
+    // Four entries, blue, green, red and 0 each, in index order.
+    struct alignas(16) Group
+    {
+        std::int16_t bgr0[16];
+        std::uint8_t index[4];
+    };
+
+#if defined(__SSE2__)
+    // Distance × 4 + place of the member nearest to the colour in `twice` (its blue, green, red,
+    // 0 in both halves); of equal distances the first place, which holds the lowest index.
+    static int Least(const Group& group, __m128i twice)
+    {
+        const auto load = [&group](int at) {
+            return _mm_load_si128(reinterpret_cast<const __m128i*>(group.bgr0 + at));
+        };
+        const __m128i d01 = _mm_sub_epi16(load(0), twice), d23 = _mm_sub_epi16(load(8), twice);
+        // Blue² + green² and red² of each member, then their sums in the even lanes.
+        __m128i s01 = _mm_madd_epi16(d01, d01), s23 = _mm_madd_epi16(d23, d23);
+        s01 = _mm_add_epi32(s01, _mm_srli_epi64(s01, 32));
+        s23 = _mm_add_epi32(s23, _mm_srli_epi64(s23, 32));
+        __m128i d = _mm_castps_si128(
+            _mm_shuffle_ps(_mm_castsi128_ps(s01), _mm_castsi128_ps(s23), _MM_SHUFFLE(2, 0, 2, 0)));
+        d = _mm_or_si128(_mm_slli_epi32(d, 2), _mm_setr_epi32(0, 1, 2, 3));
+        // The least of the four as floats, which hold these values (below 2^20) exactly.
+        __m128 f = _mm_cvtepi32_ps(d);
+        f = _mm_min_ps(f, _mm_shuffle_ps(f, f, _MM_SHUFFLE(1, 0, 3, 2)));
+        f = _mm_min_ps(f, _mm_shuffle_ps(f, f, _MM_SHUFFLE(2, 3, 0, 1)));
+        return _mm_cvttss_si32(f);
+    }
+#else
+    static int Least(const Group& group, int b, int g, int r)
+    {
+        int best = INT32_MAX;
+        for (int i = 0; i < 4; ++i) {
+            const std::int16_t* m = group.bgr0 + 4 * i;
+            const int db = m[0] - b, dg = m[1] - g, dr = m[2] - r;
+            best = std::min(best, (db * db + dg * dg + dr * dr) << 2 | i);
+        }
+        return best;
+    }
+#endif
+    std::uint16_t Fill(std::size_t cell);
+    void Put(Group& group, std::size_t place, std::size_t entry) const;
+
+    // The entries that can be nearest to some colour of block `block` (32 × 32 × 32 colours), in
+    // index order; found on first use.
+    std::span<const std::uint8_t> BlockEntries(std::size_t block);
+
+    Palette palette_;
+    std::vector<Group> groups_; // the four entries of each cell filled, by its number in cells_
+    std::vector<std::uint16_t> cells_;
+    std::vector<std::int32_t> blockStart_; // where each block's entries begin, -1 unbuilt
+    std::vector<std::int32_t> blockEnd_;
+    std::vector<std::uint8_t> blockEntries_;
+};
+
 // Receives each finished row of palette indices, the top row first; false stops the mapping.
 using IndexRowSink = std::function<bool(int y, const std::uint8_t* indices)>;
 
-// Maps each pixel to its nearest palette entry. False when the sink stopped it.
+// Maps each pixel to its nearest palette entry (NearestColor). False when the sink stopped it.
 bool MapNearest(RowSource& source, const Palette& palette, const IndexRowSink& sink);
 
+// How much of each pixel's error is passed on.
+struct Diffusion
+{
+    // 0: all of it, everywhere (classic Floyd–Steinberg). Otherwise the share passed on falls
+    // where the picture itself varies, as `texture` / (`texture` + a), a being the change of the
+    // pixel against its left and upper neighbours (for each channel half the two differences
+    // together, summed over the channels): on flat areas every error is still passed on, so
+    // their mean colour holds, while the grain and texture of a photograph, which already mix the
+    // palette entries near it, are not covered with extra dithering noise.
+    int texture = 0;
+};
+
+// The texture setting for optimised palettes: they follow the picture's own colours closely.
+inline constexpr int kOptimisedPaletteTexture = 32;
+
 // Floyd–Steinberg error diffusion in serpentine order (left to right on even rows, right to left
-// on odd ones); a pixel plus the error it received is clamped to 0..255 before it is matched.
-// False when the sink stopped it.
-bool MapFloydSteinberg(RowSource& source, const Palette& palette, const IndexRowSink& sink);
+// on odd ones); a pixel plus the error it received is clamped to 0..255 before it is matched
+// (DiffusionColorMap). Rows of 256 pixels or more are walked as two or four side-by-side strips
+// taken in turn, the error passed downwards crossing the strips' borders as anywhere else. False
+// when the sink stopped it.
+bool MapFloydSteinberg(RowSource& source, const Palette& palette, const IndexRowSink& sink,
+                       Diffusion diffusion = {});
 
 // Black (0) and white (1) by luminance: error diffusion as above when `diffuse`, otherwise
 // white from mid grey (128) up. False when the sink stopped it.

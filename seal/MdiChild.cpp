@@ -220,6 +220,16 @@ void TMDIChild::FitViewToPicture()
     ShowImage();
 }
 
+void TMDIChild::TakePicture(image::ImgKitImage result)
+{
+    if (result != ImageHandle) {
+        image::ImgKitMemFree(ImageHandle);
+        ImageHandle = result;
+    }
+    image::ImgKitImageInfo(ImageHandle, ImageInfo);
+    Q_EMIT CommandStateChanged();
+}
+
 void TMDIChild::RefreshPicture()
 {
     image::ImgKitImageInfo(ImageHandle, ImageInfo);

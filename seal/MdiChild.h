@@ -1,6 +1,7 @@
 #pragma once
 
 #include "image/ImgKit.h"
+#include "image/PictureDocument.h"
 #include "seal/Records.h"
 
 #include <QString>
@@ -21,7 +22,7 @@ bool IsDefaultCaption(const QString& caption);
 
 // A seal document: one child window of the main frame holding one seal being edited. Its caption
 // is its visible name and also the path that Save writes to.
-class TMDIChild final : public QWidget
+class TMDIChild final : public QWidget, public image::PictureDocument
 {
     Q_OBJECT
 public:
@@ -67,7 +68,7 @@ public:
     // bitmap seal. A null source keeps FileName and Kind (the undo copy coming back).
     void LayOutPicture(const QString& source);
     // Shows the picture, reduced to what the screen can show (16 or 256 colours, 0 for more).
-    void ShowImage();
+    void ShowImage() override;
     void ShowImageFor(int screenColours);
     // After the picture changed in place (a cut, a resize): ImageInfo is read again, the view and
     // the window take the picture's size and it is shown. The print resolution, the crop square
@@ -81,8 +82,17 @@ public:
     // Takes the picture from the clipboard; false (after telling the user) when none came.
     bool PasteFromClipboard();
     // Keeps a copy of the picture for one undo; puts that copy back.
-    void MakeUndoCopy();
+    void MakeUndoCopy() override;
     void RestoreUndoCopy();
+
+    // The picture as the colour reduction and resize dialogs see it.
+    image::ImgKitImage PictureHandle() const override { return ImageHandle; }
+    const image::ImageInfoRecord& PictureInfo() const override { return ImageInfo; }
+    // `result` becomes the picture (the old one is released) and ImageInfo follows it.
+    void TakePicture(image::ImgKitImage result) override;
+    void SetBitmapResolution(std::int32_t resolution) override { BitmapResolution = resolution; }
+    // The view, the picture control and the window take the size in ImageInfo; then ShowImage.
+    void FitViewToPicture() override;
 
     // Mouse handlers of the picture control, with screen positions.
     void Image1MouseDown(Qt::MouseButton button, QPoint screen);
@@ -126,8 +136,6 @@ Q_SIGNALS:
     void CommandStateChanged();
 
 private:
-    // The view, the picture control and the window take the size in ImageInfo; then ShowImage.
-    void FitViewToPicture();
     PictureControl* image1_;
     QRect rectShape_;
     bool rectShapeVisible_ = false;

@@ -2,6 +2,7 @@
 
 #include "platform/registry/RegistryLocation.h"
 #include "platform/registry/UserRegBackend.h"
+#include "platform/registry/WineRegistryBackend.h"
 
 #include <QDebug>
 
@@ -48,9 +49,12 @@ std::shared_ptr<RegistryBackend> CurrentUserRegistry()
         if (g_backendOverride)
             return g_backendOverride;
     }
-    // A backend that talks to a running Wine server would be chosen here for a prefix whose
-    // server is up; the file itself is edited otherwise.
-    return std::make_shared<UserRegBackend>(FindRegistryLocation().userRegPath);
+    // A prefix's store goes through its Wine server while one runs, and is edited in place
+    // otherwise; the program's own store is always edited in place.
+    const RegistryLocation location = FindRegistryLocation();
+    if (location.kind != RegistryStoreKind::ProgramStore)
+        return std::make_shared<WinePrefixBackend>(location.prefix, location.userRegPath);
+    return std::make_shared<UserRegBackend>(location.userRegPath);
 }
 
 void SetCurrentUserRegistry(std::shared_ptr<RegistryBackend> backend)
@@ -142,6 +146,12 @@ void RegistryAccessor::WriteString(const QString& name, const QString& value)
     const QString valueName = name.isNull() ? QStringLiteral("") : name;
     changes_.push_back({current_, valueName, value});
     closed_ = false;
+}
+
+void RegistryAccessor::Discard()
+{
+    changes_.clear();
+    closed_ = true;
 }
 
 void RegistryAccessor::Close()

@@ -23,7 +23,12 @@ private:
 };
 
 // How a value reads.
-enum class RegistryValueKind { Missing, String, NotString };
+enum class RegistryValueKind
+{
+    Missing,
+    String,
+    NotString
+};
 
 // One change an accessor makes: create `keyPath` (when `valueName` is null) or set the string
 // value `valueName` of `keyPath` (creating the key when needed). Paths are relative to
@@ -31,7 +36,7 @@ enum class RegistryValueKind { Missing, String, NotString };
 struct RegistryChange
 {
     QStringList keyPath;
-    QString valueName;  // null QString: the change only creates the key
+    QString valueName; // null QString: the change only creates the key
     QString data;
 };
 
@@ -74,7 +79,7 @@ class RegistryAccessor
 public:
     RegistryAccessor();
     explicit RegistryAccessor(std::shared_ptr<RegistryBackend> backend);
-    ~RegistryAccessor();  // closes if Close() was not called; a failure is then only logged
+    ~RegistryAccessor(); // closes if Close() was not called; a failure is then only logged
     RegistryAccessor(const RegistryAccessor&) = delete;
     RegistryAccessor& operator=(const RegistryAccessor&) = delete;
 
@@ -98,6 +103,10 @@ public:
     // closed afterwards whatever the outcome.
     void Close();
 
+    // Drops the pending changes: nothing of them reaches the store (an operation given up half
+    // way). The accessor is closed afterwards.
+    void Discard();
+
 private:
     const RegistrySnapshot& Snapshot();
     bool PendingKeyExists(const QStringList& path) const;
@@ -110,4 +119,4 @@ private:
     bool closed_ = false;
 };
 
-}  // namespace velmr::platform
+} // namespace velmr::platform

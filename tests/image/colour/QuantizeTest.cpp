@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <set>
 #include <tuple>
@@ -439,6 +440,151 @@ TEST(Mapping, StopsWhenTheSinkSaysSo)
         }));
         EXPECT_EQ(rows, 3);
     }
+}
+
+// The diffusion's quick match: exact for palettes of up to four entries; on full palettes it
+// misses the nearest entry for very few colours, and then by little.
+TEST(DiffusionColorMap, NearlyAlwaysTheNearestEntry)
+{
+    std::mt19937 random(11);
+    const auto randomPalette = [&](int n, int spread) {
+        Palette p;
+        std::uniform_int_distribution<int> level(0, spread);
+        for (int i = 0; i < n; ++i)
+            p.push_back({std::uint8_t(level(random)), std::uint8_t(level(random)),
+                         std::uint8_t(level(random))});
+        return p;
+    };
+    struct Case
+    {
+        const char* name;
+        Palette palette;
+        double missShare; // of the probes
+        double meanExtra; // extra distance of a miss, levels
+    };
+    const Case cases[] = {
+        {"black and white", BlackWhitePalette(), 0, 0},
+        {"one colour", randomPalette(1, 255), 0, 0},
+        {"four colours", randomPalette(4, 255), 0, 0},
+        {"vga", StandardPalette16(), 0.002, 2},
+        {"system", StandardPalette256(), 0.004, 2},
+        {"random 256", randomPalette(256, 255), 0.004, 2},
+        {"dark cluster", randomPalette(64, 40), 0.004, 2},
+    };
+    std::uniform_int_distribution<int> level(0, 255);
+    for (const Case& c : cases) {
+        DiffusionColorMap quick(c.palette);
+        NearestColor exact(c.palette);
+        int misses = 0;
+        double extra = 0;
+        constexpr int kProbes = 30000;
+        for (int i = 0; i < kProbes; ++i) {
+            const Rgb colour{std::uint8_t(level(random)), std::uint8_t(level(random)),
+                             std::uint8_t(level(random))};
+            const int got = quick.Find(colour.r, colour.g, colour.b);
+            ASSERT_GE(got, 0);
+            ASSERT_LT(got, int(c.palette.size()));
+            const int want = exact.Find(colour.r, colour.g, colour.b);
+            const int dGot = Distance2(colour, c.palette[std::size_t(got)]);
+            const int dWant = Distance2(colour, c.palette[std::size_t(want)]);
+            ASSERT_GE(dGot, dWant);
+            if (dGot > dWant) {
+                ++misses;
+                extra += std::sqrt(double(dGot)) - std::sqrt(double(dWant));
+            }
+        }
+        EXPECT_LE(double(misses) / kProbes, c.missShare) << c.name;
+        if (misses > 0) {
+            EXPECT_LE(extra / misses, c.meanExtra) << c.name;
+        }
+        // Every entry's own colour finds an entry of that colour.
+        for (const Rgb entry : c.palette)
+            EXPECT_EQ(c.palette[std::size_t(quick.Find(entry.r, entry.g, entry.b))], entry)
+                << c.name;
+    }
+}
+
+// Lessened diffusion passes every error on where the picture is flat, so flat patches come out
+// exactly as with the classic diffusion.
+TEST(FloydSteinberg, LessenedDiffusionIsClassicOnFlatAreas)
+{
+    const Palette bw = BlackWhitePalette();
+    const std::pair<Rgb, Palette> cases[] = {
+        {{64, 64, 64}, bw},
+        {{200, 200, 200}, bw},
+        {{200, 100, 50}, StandardPalette256()},
+        {{100, 110, 120}, StandardPalette16()},
+    };
+    for (const auto& [colour, palette] : cases) {
+        const Pixels patch = Flat(70, 40, colour);
+        const Mapper lessened = [palette](RowSource& s, const IndexRowSink& sink) {
+            return MapFloydSteinberg(s, palette, sink, {kOptimisedPaletteTexture});
+        };
+        EXPECT_EQ(MapAll(patch, lessened), MapAll(patch, Diffused(palette))) << int(colour.r);
+    }
+}
+
+// On a grainy photograph-like picture the lessened diffusion leaves less noise than the classic
+// one with the same palette, and still less error than no diffusion where seen from afar.
+TEST(FloydSteinberg, LessenedDiffusionLeavesLessNoiseOnGrain)
+{
+    const Pixels photo = Photo(320, 240);
+    for (const int colours : {256, 16}) {
+        const Palette palette = PaletteFor(photo, colours);
+        const Mapper lessened = [palette](RowSource& s, const IndexRowSink& sink) {
+            return MapFloydSteinberg(s, palette, sink, {kOptimisedPaletteTexture});
+        };
+        const double classic = MappingError(photo, palette, Diffused(palette));
+        const double less = MappingError(photo, palette, lessened);
+        const double nearest = MappingError(photo, palette, Nearest(palette));
+        EXPECT_LT(less, classic) << colours;
+        EXPECT_GE(less, nearest) << colours;
+    }
+}
+
+// Wide rows are diffused as side-by-side strips; the strips leave no trace: a flat grey against
+// black and white has its share of white in every band of columns, the strips' borders included.
+TEST(FloydSteinberg, WideRowsShowNoStripBorders)
+{
+    for (const int width : {255, 256, 511, 512, 1201}) {
+        const Pixels patch = Flat(width, 64, {100, 100, 100});
+        const std::vector<std::uint8_t> bits = MapAll(patch, Diffused(BlackWhitePalette()));
+        constexpr int kBand = 16;
+        for (int from = 0; from + kBand <= width; from += kBand) {
+            int white = 0;
+            for (int y = 0; y < 64; ++y)
+                for (int x = from; x < from + kBand; ++x)
+                    white += bits[std::size_t(y * width + x)];
+            EXPECT_NEAR(double(white) / (64 * kBand), 100.0 / 255, 0.04)
+                << "width " << width << ", columns from " << from;
+        }
+    }
+}
+
+TEST(ColorHistogram, BigPicturesAreSampledButTheirExactColoursAreNot)
+{
+    EXPECT_EQ(HistogramStep(0), 1);
+    EXPECT_EQ(HistogramStep(2'000'000), 1);
+    EXPECT_EQ(HistogramStep(2'000'001), 2);
+    EXPECT_EQ(HistogramStep(12'000'000), 6);
+    EXPECT_EQ(HistogramStep(89'478'485), 45);
+    // A colour only at odd places is left out of the sampled cells but kept among the colours.
+    std::vector<std::uint8_t> row;
+    for (int x = 0; x < 10; ++x) {
+        const Rgb c = x % 2 ? Rgb{200, 10, 10} : Rgb{10, 10, 200};
+        row.insert(row.end(), {c.b, c.g, c.r});
+    }
+    ColorHistogram histogram(16);
+    histogram.AddRow(row.data(), 10, 2, 0);
+    EXPECT_EQ(histogram.PixelCount(), 5u);
+    const auto& cell = histogram.Cells()[std::size_t((200 >> 3) << 10 | (10 >> 3) << 5 | 10 >> 3)];
+    EXPECT_EQ(cell.count, 0u);
+    const std::optional<Palette> exact = histogram.ExactColors();
+    ASSERT_TRUE(exact.has_value());
+    EXPECT_EQ(exact->size(), 2u);
+    histogram.AddRow(row.data(), 10, 2, 1);
+    EXPECT_EQ(histogram.PixelCount(), 10u);
+    EXPECT_EQ(cell.count, 5u);
 }
 
 } // namespace
