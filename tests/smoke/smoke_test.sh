@@ -6,47 +6,15 @@
 set -euo pipefail
 program="$1"
 shots="$2"
-for tool in Xvfb xdotool import; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
 mkdir -p "$shots"
-
-root="$(mktemp -d "${TMPDIR:-/tmp}/velmr-smoke-XXXXXX")"
-export HOME="$root/home" XDG_DATA_HOME="$root/home/.local/share" XDG_CONFIG_HOME="$root/home/.config"
-export XDG_RUNTIME_DIR="$root/runtime" XDG_CACHE_HOME="$root/home/.cache"
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-unset WINEPREFIX QT_QPA_PLATFORM
-export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
-
-xvfb_pid="" program_pid=""
-cleanup() {
-    [[ -n "$program_pid" ]] && kill "$program_pid" 2>/dev/null || true
-    [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$root"
-}
-trap cleanup EXIT
-
-exec 3>"$root/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp >"$root/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [[ -s "$root/display" ]] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$root/display")"
+start_session
 
 # Started in a folder that holds velmor.exe, the program takes that folder as the Velmor program's
 # install folder without asking.
 mkdir -p "$root/velmor" && : >"$root/velmor/velmor.exe"
-(cd "$root/velmor" && exec "$program") >"$root/program.log" 2>&1 &
-program_pid=$!
+start_program "$program" "$root/velmor"
 
-fail() { echo "FAIL: $*"; cat "$root/program.log"; exit 1; }
-
-main_id="$(timeout 30 xdotool search --sync --onlyvisible --name '^瑠環印影マネージャー$' | head -n1)" ||
-    fail "no window titled 瑠環印影マネージャー"
-panel_id="$(timeout 30 xdotool search --sync --onlyvisible --name '^印影編集$' | head -n1)" ||
-    fail "no tool window titled 印影編集"
-sleep 0.5
-
-geometry() { xdotool getwindowgeometry --shell "$1"; }
 eval "$(geometry "$main_id" | sed 's/^/MAIN_/')"
 eval "$(geometry "$panel_id" | sed 's/^/PANEL_/')"
 echo "main ${MAIN_WIDTH}x${MAIN_HEIGHT}+${MAIN_X}+${MAIN_Y}; panel ${PANEL_WIDTH}x${PANEL_HEIGHT}+${PANEL_X}+${PANEL_Y}"
@@ -78,37 +46,6 @@ import -window root "$shots/new-date-seal.png"
 # open it again.
 files="$root/files"
 mkdir -p "$files"
-panel_size() {
-    eval "$(geometry "$panel_id" | sed 's/^/PANEL_/')"
-    echo "${PANEL_WIDTH}x${PANEL_HEIGHT}"
-}
-# Waits for a visible window other than the main window and the panel: the file dialog.
-dialog_window() {
-    local id
-    for _ in $(seq 100); do
-        for id in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
-            [[ "$id" != "$main_id" && "$id" != "$panel_id" ]] && { echo "$id"; return 0; }
-        done
-        sleep 0.2
-    done
-    return 1
-}
-# Types a full path into Qt's own file dialog, then Return.
-dialog_type() {
-    local id
-    id="$(dialog_window)" || fail "no file dialog appeared"
-    xdotool windowfocus --sync "$id"
-    sleep 0.5
-    xdotool key --delay 50 ctrl+a
-    xdotool type --delay 20 "$1"
-    xdotool key Return
-    for _ in $(seq 50); do
-        xdotool getwindowname "$id" >/dev/null 2>&1 && \
-            xdotool search --onlyvisible --name '.' 2>/dev/null | grep -qx "$id" || break
-        sleep 0.2
-    done
-    sleep 0.5
-}
 xdotool windowfocus --sync "$main_id"
 xdotool key --delay 150 alt+f c
 sleep 0.5
@@ -136,10 +73,8 @@ xdotool mousemove --window "$panel_id" 48 335 click 1
 xdotool mousemove --window "$panel_id" 79 292 click 1
 sleep 0.8
 import -window root "$shots/name-seal-edited.png"
-blue="$(/usr/bin/convert "$shots/name-seal-edited.png" -fill black +opaque '#0000FF' \
-    -fill white -opaque '#0000FF' -format '%[fx:int(mean*w*h)]' info: 2>/dev/null || echo 0)"
-red="$(/usr/bin/convert "$shots/name-seal-edited.png" -fill black +opaque '#FF0000' \
-    -fill white -opaque '#FF0000' -format '%[fx:int(mean*w*h)]' info: 2>/dev/null || echo 0)"
+blue="$(count_colour "$shots/name-seal-edited.png" '#0000FF')"
+red="$(count_colour "$shots/name-seal-edited.png" '#FF0000')"
 echo "edited seal: $blue blue pixels, $red red pixels"
 [[ "$blue" -gt 500 && "$red" -lt 50 ]] || fail "the preview is not a blue seal ($blue blue, $red red)"
 xdotool windowfocus --sync "$main_id"
@@ -165,13 +100,7 @@ if [[ -x /usr/bin/convert ]]; then
 fi
 
 # ﾌｧｲﾙ(&F) → 終了(&X)
-xdotool windowfocus --sync "$main_id"
-xdotool key --delay 150 alt+f x
-for _ in $(seq 100); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$program_pid" 2>/dev/null; then fail "the program did not end through 終了"; fi
-wait "$program_pid" && status=0 || status=$?
-program_pid=""
-[[ "$status" -eq 0 ]] || fail "exit status $status"
+end_program
 [[ -f "$HOME/.local/share/velmrmgr/user.reg" ]] || fail "the first start did not create the store"
 grep -q '^\[Software\\\\Zeb\\\\Velmor\] ' "$HOME/.local/share/velmrmgr/user.reg" ||
     fail "the store lacks Software\\Zeb\\Velmor"
