@@ -10,6 +10,8 @@
 #include <string>
 #include <unistd.h>
 
+#include "SanitizerOptions.inc"
+
 namespace velmr::test {
 void SetPrivateRoot(const QString& root);
 }
