@@ -1,6 +1,8 @@
 // The main of every test executable: a private HOME, registry and temporary folder for this
 // process, headless Qt, then GoogleTest.
 
+#include "SanitizerOptions.inc"
+
 #include <QApplication>
 #include <QDir>
 #include <gtest/gtest.h>
@@ -9,8 +11,6 @@
 #include <filesystem>
 #include <string>
 #include <unistd.h>
-
-#include "SanitizerOptions.inc"
 
 namespace velmr::test {
 void SetPrivateRoot(const QString& root);
