@@ -34,7 +34,9 @@ mode_t NewFileMode()
     return 0666 & ~mask;
 }
 
-bool MayWriteEncoded(const QByteArray& path, int access)
+// Whether the user may write the file or folder at `path` (`access` W_OK, or W_OK | X_OK for
+// a folder): access(2) says so and at least one write permission bit is set.
+bool MayWrite(const QByteArray& path, int access)
 {
     struct stat info = {};
     return ::access(path.constData(), access) == 0 && ::stat(path.constData(), &info) == 0 &&
@@ -139,7 +141,13 @@ std::optional<QString> WriteInPlace(const QByteArray& target, QByteArrayView dat
     return std::nullopt;
 }
 
-} // namespace
+// How a file can be written.
+enum class WriteRoute
+{
+    ThroughTemporaryFile, // a temporary file in the same folder is renamed over the target
+    InPlace,              // the folder takes no new file, but the target may be written
+    Refused,
+};
 
 WriteRoute ChooseWriteRoute(bool targetExists, bool targetWritable, bool folderWritable)
 {
@@ -150,14 +158,7 @@ WriteRoute ChooseWriteRoute(bool targetExists, bool targetWritable, bool folderW
     return targetExists ? WriteRoute::InPlace : WriteRoute::Refused;
 }
 
-bool MayWrite(const QString& path)
-{
-    const QByteArray encoded = QFile::encodeName(path);
-    struct stat info = {};
-    if (::stat(encoded.constData(), &info) != 0)
-        return false;
-    return MayWriteEncoded(encoded, S_ISDIR(info.st_mode) ? W_OK | X_OK : W_OK);
-}
+} // namespace
 
 std::optional<FileWriteFailure> TryWriteFileAtomically(const QString& path, QByteArrayView data)
 {
@@ -178,8 +179,8 @@ std::optional<FileWriteFailure> TryWriteFileAtomically(const QString& path, QByt
         return fail(QStringLiteral("フォルダーがありません"), errno);
     if (!S_ISDIR(folderInfo.st_mode))
         return fail(QStringLiteral("フォルダーがありません"), ENOTDIR);
-    const WriteRoute route = ChooseWriteRoute(replacing, replacing && MayWrite(target),
-                                              MayWriteEncoded(folder, W_OK | X_OK));
+    const WriteRoute route = ChooseWriteRoute(replacing, replacing && MayWrite(targetName, W_OK),
+                                              MayWrite(folder, W_OK | X_OK));
     if (route == WriteRoute::Refused)
         return fail(QStringLiteral("書き込む許可がありません"), EACCES);
     if (route == WriteRoute::InPlace) {

@@ -96,26 +96,6 @@ TEST(AtomicFile, NewFilesGetThePermissionsTheUmaskLeaves)
     }
 }
 
-TEST(AtomicFile, TheRouteFollowsWhatTheUserMayWrite)
-{
-    struct Case
-    {
-        bool exists, targetWritable, folderWritable;
-        WriteRoute route;
-    };
-    const Case cases[] = {
-        {false, false, true, WriteRoute::ThroughTemporaryFile},
-        {false, false, false, WriteRoute::Refused},
-        {true, true, true, WriteRoute::ThroughTemporaryFile},
-        {true, true, false, WriteRoute::InPlace},
-        {true, false, true, WriteRoute::Refused},
-        {true, false, false, WriteRoute::Refused},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(ChooseWriteRoute(c.exists, c.targetWritable, c.folderWritable), c.route)
-            << c.exists << c.targetWritable << c.folderWritable;
-}
-
 // Also for the superuser, whom the permission bits do not stop: a file or folder that nobody may
 // write is not written.
 TEST(AtomicFile, WritesOnlyWhereTheUserMayWrite)
