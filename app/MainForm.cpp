@@ -17,6 +17,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -414,6 +416,14 @@ bool TMainForm::event(QEvent* event)
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Close) {
+        auto* window = qobject_cast<QMdiSubWindow*>(watched);
+        auto* document = window ? qobject_cast<seal::TMDIChild*>(window->widget()) : nullptr;
+        if (document && !QueryClose(*document)) {
+            event->ignore();
+            return true;
+        }
+    }
     if (event->type() == QEvent::Enter) {
         const QVariant hint = watched->property(kLongHintProperty);
         if (hint.isValid())
@@ -434,8 +444,37 @@ void TMainForm::showEvent(QShowEvent* event)
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
+    const QList<seal::TMDIChild*> documents = Documents();
+    for (seal::TMDIChild* document : documents) {
+        if (!QueryClose(*document)) {
+            event->ignore();
+            return;
+        }
+    }
     event->accept();
     QCoreApplication::quit();
+}
+
+bool TMainForm::QueryClose(seal::TMDIChild& document)
+{
+    if (!document.IsModified())
+        return true;
+    // The seal asked about is the one in front.
+    if (auto* window = qobject_cast<QMdiSubWindow*>(document.parentWidget())) {
+        if (window->isMinimized())
+            window->showNormal();
+        mdiArea_->setActiveSubWindow(window);
+    }
+    switch (platform::Dialogs().AskSaveChanges(this, QStringLiteral("瑠環印影ＭＧＲ"),
+                                               QStringLiteral("変更を保存しますか？"))) {
+    case platform::SaveChangesAnswer::Save:
+        return SaveDocument(document);
+    case platform::SaveChangesAnswer::Discard:
+        return true;
+    case platform::SaveChangesAnswer::Cancel:
+        break;
+    }
+    return false;
 }
 
 QList<seal::TMDIChild*> TMainForm::Documents() const
@@ -461,6 +500,8 @@ seal::TMDIChild* TMainForm::NewChildWindow(const QString& name)
     QMdiSubWindow* window = mdiArea_->addSubWindow(document);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowIcon(ProgramIcon());
+    // Closing a changed seal asks first (QueryClose).
+    window->installEventFilter(this);
     document->SetCaption(name);
     connect(document, &seal::TMDIChild::CommandStateChanged, this, &TMainForm::UpdateMenuItems);
     window->show();
@@ -494,8 +535,12 @@ void TMainForm::UpdateMenuItems()
         return;
     }
     if (controlForm_) {
+        // The panel is filled when another document comes to the front; focus moving between
+        // windows leaves it alone, so that an edit keeps its selection and its undo. A document
+        // whose records change from outside the panel fills it itself (ShowEditPanel).
+        const bool switched = controlForm_->ActiveChild() != active;
         controlForm_->SetActiveChild(active);
-        if (active->Kind != seal::kNoKind)
+        if (switched && active->Kind != seal::kNoKind)
             controlForm_->ShowEditPanel(*active);
     }
     if (active->Kind == seal::kBitmapSeal) {
@@ -529,7 +574,7 @@ void TMainForm::mNewNameClick(QObject* sender)
 void TMainForm::mReplicaClick()
 {
     seal::TMDIChild* source = ActiveDocument();
-    if (!source)
+    if (!source || (source->Kind != seal::kNameSeal && source->Kind != seal::kDateSeal))
         return;
     seal::TMDIChild* copy = NewChildWindow(QString());
     copy->DuplicateFrom(*source);
@@ -575,29 +620,34 @@ void TMainForm::mRegistClick()
 void TMainForm::mCurNameClick()
 {
     sibling::ImportNameSeal(this, [this](const QString& name) { return NewChildWindow(name); });
+    UpdateMenuItems();
 }
 
 void TMainForm::mCurDateClick()
 {
     sibling::ImportDateSeal(this, [this](const QString& name) { return NewChildWindow(name); });
+    UpdateMenuItems();
 }
 
 void TMainForm::mCurBitmapClick()
 {
     sibling::ImportBitmapSeal(this, SetupRootPath,
                               [this](const QString& name) { return NewChildWindow(name); });
+    UpdateMenuItems();
 }
 
 void TMainForm::m08NameClick()
 {
     sibling::ImportOldData(this, seal::kNameSeal,
                            [this](const QString& name) { return NewChildWindow(name); });
+    UpdateMenuItems();
 }
 
 void TMainForm::m08DateClick()
 {
     sibling::ImportOldData(this, seal::kDateSeal,
                            [this](const QString& name) { return NewChildWindow(name); });
+    UpdateMenuItems();
 }
 
 void TMainForm::FileOpenItemClick()
@@ -615,32 +665,45 @@ void TMainForm::FileOpenItemClick()
 
 void TMainForm::FileSaveItemClick()
 {
-    seal::TMDIChild* document = ActiveDocument();
-    if (!document)
-        return;
-    if (seal::IsDefaultCaption(document->Caption())) {
-        FileSaveAsItemClick();
-        return;
-    }
-    document->SaveFile(document->Caption());
+    if (seal::TMDIChild* document = ActiveDocument())
+        SaveDocument(*document);
 }
 
 void TMainForm::FileSaveAsItemClick()
 {
-    seal::TMDIChild* document = ActiveDocument();
-    if (!document)
-        return;
+    if (seal::TMDIChild* document = ActiveDocument())
+        SaveDocumentAs(*document);
+}
+
+bool TMainForm::SaveDocument(seal::TMDIChild& document)
+{
+    if (seal::IsDefaultCaption(document.Caption()))
+        return SaveDocumentAs(document);
+    return document.SaveFile(document.Caption());
+}
+
+bool TMainForm::SaveDocumentAs(seal::TMDIChild& document)
+{
     platform::FileDialogRequest request;
-    request.filter = SaveFilterFor(document->Kind);
-    request.confirmOverwrite = true;
+    request.filter = SaveFilterFor(document.Kind);
     const auto choice = platform::Dialogs().AskSaveFile(this, request);
     if (!choice)
-        return;
+        return false;
     QString path = choice->path;
     if (seal::FileExtension(path).isEmpty())
-        path += DefaultExtensionFor(document->Kind, choice->filterIndex);
-    if (document->SaveFile(path))
-        document->SetCaption(path);
+        path += DefaultExtensionFor(document.Kind, choice->filterIndex);
+    // Asked about the name that is written, the extension included.
+    if (QFileInfo::exists(path) &&
+        platform::Dialogs().ShowMessage(this, QStringLiteral("瑠環印影ＭＧＲ"),
+                                        QStringLiteral("%1 は既に存在します。\n上書きしますか？")
+                                            .arg(QDir::toNativeSeparators(path)),
+                                        platform::MessageButtons::OkCancel) !=
+            platform::MessageResult::Ok)
+        return false;
+    if (!document.SaveFile(path))
+        return false;
+    document.SetCaption(path);
+    return true;
 }
 
 void TMainForm::FileCloseItemClick()

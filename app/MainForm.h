@@ -70,6 +70,13 @@ public:
     void FileSaveItemClick();
     void FileSaveAsItemClick();
     void FileExitItemClick();
+    // Saves `document` under its name, or through Save as while it has a default name; true when
+    // it was written.
+    bool SaveDocument(seal::TMDIChild& document);
+    bool SaveDocumentAs(seal::TMDIChild& document);
+    // Whether `document` may close: a changed seal asks "変更を保存しますか？" first; 保存 saves it
+    // (a failed or cancelled save keeps it open), 保存しない lets it go, キャンセル keeps it.
+    bool QueryClose(seal::TMDIChild& document);
     void WindowCascadeItemClick();
     void WindowTileItemClick();
     void WindowArrangeItemClick();

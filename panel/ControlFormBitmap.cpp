@@ -120,12 +120,10 @@ void TControlForm::CutToRect()
         image::ImgKitMemFree(work);
     if (cut == 0)
         return;
-    image::ImgKitMemFree(document->ImageHandle);
-    document->ImageHandle = cut;
+    document->TakePicture(cut);
     document->RefreshPicture();
     document->ResetCropRect();
     ShowPrintedSize();
-    Q_EMIT document->CommandStateChanged();
 }
 
 void TControlForm::Button16Click()

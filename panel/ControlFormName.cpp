@@ -305,6 +305,7 @@ void TControlForm::RadioGroup11Click()
     document->NameStamp.Resolution = RadioGroup11->ItemIndex();
     // Only the display follows; the seal itself does not change with the resolution.
     ShowSealSize();
+    document->RecordsEdited();
 }
 
 void TControlForm::RadioGroup3Click()

@@ -1,12 +1,13 @@
 #include "platform/UserDialogs.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QDialog>
 #include <QFileDialog>
 #include <QFontDialog>
-#include <QApplication>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QPushButton>
 
 #include <algorithm>
 
@@ -32,6 +33,24 @@ public:
                         parent);
         box.setDefaultButton(QMessageBox::Ok);
         return box.exec() == QMessageBox::Ok ? MessageResult::Ok : MessageResult::Cancel;
+    }
+
+    SaveChangesAnswer AskSaveChanges(QWidget* parent, const QString& caption,
+                                     const QString& text) override
+    {
+        QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::NoButton, parent);
+        QPushButton* save = box.addButton(QStringLiteral("保存"), QMessageBox::AcceptRole);
+        QPushButton* discard =
+            box.addButton(QStringLiteral("保存しない"), QMessageBox::DestructiveRole);
+        QPushButton* cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+        box.setDefaultButton(save);
+        box.setEscapeButton(cancel);
+        box.exec();
+        if (box.clickedButton() == save)
+            return SaveChangesAnswer::Save;
+        if (box.clickedButton() == discard)
+            return SaveChangesAnswer::Discard;
+        return SaveChangesAnswer::Cancel;
     }
 
     std::optional<FileDialogChoice> AskOpenFile(QWidget* parent,
@@ -72,7 +91,7 @@ private:
         QFileDialog dialog(parent, request.caption, request.directory);
         dialog.setAcceptMode(mode);
         dialog.setOption(QFileDialog::ReadOnly, false);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
         dialog.setFileMode(mode == QFileDialog::AcceptOpen && request.mustExist
                                ? QFileDialog::ExistingFile
                                : QFileDialog::AnyFile);
@@ -92,7 +111,8 @@ class QtProgress final : public ProgressReport
 {
 public:
     QtProgress(QWidget* parent, const QString& title, const QString& message, bool cancellable)
-        : dialog_(message, cancellable ? QStringLiteral("キャンセル") : QString(), 0, kSteps, parent)
+        : dialog_(message, cancellable ? QStringLiteral("キャンセル") : QString(), 0, kSteps,
+                  parent)
     {
         dialog_.setWindowTitle(title);
         dialog_.setWindowModality(Qt::ApplicationModal);

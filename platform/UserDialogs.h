@@ -27,6 +27,14 @@ enum class MessageButtons
     OkCancel
 };
 
+// The answer to "save the changes?".
+enum class SaveChangesAnswer
+{
+    Save,
+    Discard,
+    Cancel
+};
+
 // One file dialog request. `filter` is in the program's own "desc|pattern|desc|pattern" form.
 struct FileDialogRequest
 {
@@ -35,7 +43,6 @@ struct FileDialogRequest
     QString fileName;       // the proposed file name, may be empty
     QString directory;      // the folder to start in, empty for the current folder
     bool mustExist = false; // open dialogs: the path and the file must exist
-    bool confirmOverwrite = false;
 };
 
 // What the user chose in a file dialog: the full path and the index of the filter entry selected.
@@ -66,8 +73,14 @@ public:
     // A message box without icon. Returns Ok when the box has only an OK button.
     virtual MessageResult ShowMessage(QWidget* parent, const QString& caption, const QString& text,
                                       MessageButtons buttons) = 0;
+    // A question about unsaved changes with the buttons "保存", "保存しない" and "キャンセル";
+    // closing the box answers Cancel.
+    virtual SaveChangesAnswer AskSaveChanges(QWidget* parent, const QString& caption,
+                                             const QString& text) = 0;
     virtual std::optional<FileDialogChoice> AskOpenFile(QWidget* parent,
                                                         const FileDialogRequest& request) = 0;
+    // The save dialog asks nothing about an existing file: the caller asks about the name it
+    // will actually write, which may differ from the one chosen.
     virtual std::optional<FileDialogChoice> AskSaveFile(QWidget* parent,
                                                         const FileDialogRequest& request) = 0;
     virtual std::optional<QFont> AskFont(QWidget* parent, const QFont& initial) = 0;

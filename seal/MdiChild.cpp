@@ -46,21 +46,68 @@ void TMDIChild::SetEditPanel(EditPanel* panel)
     g_editPanel = panel;
 }
 
-EditPanel* TMDIChild::Panel()
+QString EscapedWindowTitle(const QString& caption)
 {
-    return g_editPanel;
-}
-
-QString TMDIChild::Caption() const
-{
-    return windowTitle();
+    QString escaped = caption;
+    escaped.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    return escaped;
 }
 
 void TMDIChild::SetCaption(const QString& caption)
 {
-    setWindowTitle(caption);
-    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        frame->setWindowTitle(caption);
+    caption_ = caption;
+    ShowModifiedMark();
+}
+
+void TMDIChild::ShowModifiedMark()
+{
+    const bool modified = IsModified();
+    setWindowTitle(EscapedWindowTitle(caption_) + QStringLiteral("[*]"));
+    setWindowModified(modified);
+    // The frame follows this widget's title and mark, but while modified it turns every "[*]"
+    // of its title into the mark, a literal one of the caption too; so it is given the title with
+    // the mark already in place, and no placeholder of its own.
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget())) {
+        frame->setWindowTitle(EscapedWindowTitle(caption_) +
+                              (modified ? QStringLiteral("*") : QString()));
+        frame->setWindowModified(false);
+    }
+}
+
+TMDIChild::SavedRecords TMDIChild::CurrentRecords() const
+{
+    return {NameStamp, NameStampEx, DateStamp, DateStampEx};
+}
+
+bool TMDIChild::IsModified() const
+{
+    return pictureEdited_ || CurrentRecords() != savedRecords_;
+}
+
+void TMDIChild::MarkUnchanged()
+{
+    savedRecords_ = CurrentRecords();
+    pictureEdited_ = false;
+    ShowModifiedMark();
+}
+
+void TMDIChild::RecordsEdited()
+{
+    if (isWindowModified() != IsModified())
+        ShowModifiedMark();
+}
+
+void TMDIChild::PictureEdited()
+{
+    pictureEdited_ = true;
+    RecordsEdited();
+}
+
+void TMDIChild::SetBitmapResolution(std::int32_t resolution)
+{
+    BitmapResolution = resolution;
+    if (g_editPanel)
+        g_editPanel->ShowEditPanel(*this);
 }
 
 void TMDIChild::InitNewNameSeal()
@@ -118,6 +165,7 @@ void TMDIChild::Refresh()
     if (g_editPanel)
         g_editPanel->ShowEditPanel(*this);
     PanelLoading = false;
+    MarkUnchanged();
     Draw();
 }
 
@@ -152,6 +200,7 @@ bool TMDIChild::OpenFile(const QString& path)
         const int size = name ? kNameSealSize : kDateSealSize;
         ViewWidth = ViewHeight = size;
         SetClientSize(size, size);
+        MarkUnchanged();
         Draw();
         if (g_editPanel)
             g_editPanel->ShowEditPanel(*this);
@@ -177,11 +226,12 @@ bool TMDIChild::OpenFile(const QString& path)
 bool TMDIChild::SaveFile(const QString& path)
 {
     const QString extension = FileExtension(path);
-    const SealKind required =
-        extension == QLatin1String(".mkn")                                         ? kNameSeal
-        : extension == QLatin1String(".mkd")                                       ? kDateSeal
-        : extension == QLatin1String(".bmp") || extension == QLatin1String(".jpg") ? kBitmapSeal
-                                                                                   : kNoKind;
+    // ".jpeg" is a JPEG picture as ".jpg" is: the open dialog offers both.
+    const bool jpeg = extension == QLatin1String(".jpg") || extension == QLatin1String(".jpeg");
+    const SealKind required = extension == QLatin1String(".mkn")           ? kNameSeal
+                              : extension == QLatin1String(".mkd")         ? kDateSeal
+                              : extension == QLatin1String(".bmp") || jpeg ? kBitmapSeal
+                                                                           : kNoKind;
     if (required == kNoKind || required != Kind) {
         platform::ShowMessage(this, kFileCaption, QStringLiteral("保存形式が違います"));
         return false;
@@ -206,6 +256,7 @@ bool TMDIChild::SaveFile(const QString& path)
         return false;
     }
     FileName = path;
+    MarkUnchanged();
     return true;
 }
 
@@ -227,6 +278,7 @@ void TMDIChild::TakePicture(image::ImgKitImage result)
         ImageHandle = result;
     }
     image::ImgKitImageInfo(ImageHandle, ImageInfo);
+    PictureEdited();
     Q_EMIT CommandStateChanged();
 }
 
@@ -243,6 +295,7 @@ void TMDIChild::LayOutPicture(const QString& source)
     if (!source.isNull()) {
         FileName = source;
         Kind = kBitmapSeal;
+        MarkUnchanged();
     }
     ResetCropRect();
     if (g_editPanel)
@@ -335,6 +388,7 @@ void TMDIChild::RestoreUndoCopy()
     UndoAvailable = 0;
     image::ImgKitImageInfo(ImageHandle, ImageInfo);
     LayOutPicture(QString());
+    PictureEdited();
     Q_EMIT UndoChanged();
     Q_EMIT CommandStateChanged();
 }
@@ -412,6 +466,7 @@ void TMDIChild::Draw()
     else
         return;
     image1_->update();
+    RecordsEdited();
     Q_EMIT Drawn();
 }
 

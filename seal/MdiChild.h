@@ -20,6 +20,10 @@ inline const QString kNewBitmapSealCaption = QStringLiteral("新規ビットマ�
 // True for a caption that names no file (the comparison is exact).
 bool IsDefaultCaption(const QString& caption);
 
+// A caption as a window title whose "[*]" placeholder Qt replaces with the modified mark: a "[*]"
+// of the caption itself is doubled, which Qt shows as one literal "[*]".
+QString EscapedWindowTitle(const QString& caption);
+
 // A seal document: one child window of the main frame holding one seal being edited. Its caption
 // is its visible name and also the path that Save writes to.
 class TMDIChild final : public QWidget, public image::PictureDocument
@@ -31,10 +35,18 @@ public:
 
     // The editing panel that every document shows itself in (set once by the application).
     static void SetEditPanel(EditPanel* panel);
-    static EditPanel* Panel();
 
-    QString Caption() const;
+    // The document's name, as given: the title bar shows it whole, with "*" while it is changed.
+    QString Caption() const { return caption_; }
     void SetCaption(const QString& caption);
+
+    // Whether the seal changed since it was made, opened or saved: its records differ from what
+    // they were then, or its picture went through an operation. Loading the panel changes nothing.
+    bool IsModified() const;
+    // The records and the picture as they are now count as unchanged (a new seal, an open, a save).
+    void MarkUnchanged();
+    // The records may have changed: the caption's modified mark follows.
+    void RecordsEdited();
 
     // Initialise as a new name seal: caption "新規認印", the default records, then Refresh.
     void InitNewNameSeal();
@@ -90,7 +102,8 @@ public:
     const image::ImageInfoRecord& PictureInfo() const override { return ImageInfo; }
     // `result` becomes the picture (the old one is released) and ImageInfo follows it.
     void TakePicture(image::ImgKitImage result) override;
-    void SetBitmapResolution(std::int32_t resolution) override { BitmapResolution = resolution; }
+    // Set from outside the panel (the resize dialog): the panel shows it again.
+    void SetBitmapResolution(std::int32_t resolution) override;
     // The view, the picture control and the window take the size in ImageInfo; then ShowImage.
     void FitViewToPicture() override;
 
@@ -136,7 +149,24 @@ Q_SIGNALS:
     void CommandStateChanged();
 
 private:
+    // The four records as they were when the document was last unchanged.
+    struct SavedRecords
+    {
+        NameStampRecord name;
+        NameStampExRecord nameEx;
+        DateStampRecord date;
+        DateStampExRecord dateEx;
+        friend bool operator==(const SavedRecords&, const SavedRecords&) = default;
+    };
+    SavedRecords CurrentRecords() const;
+    // The picture went through an operation (a cut, colour reduction, resize or undo).
+    void PictureEdited();
+    void ShowModifiedMark();
+
     PictureControl* image1_;
+    QString caption_;
+    SavedRecords savedRecords_{};
+    bool pictureEdited_ = false;
     QRect rectShape_;
     bool rectShapeVisible_ = false;
 };

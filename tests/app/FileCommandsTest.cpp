@@ -12,10 +12,14 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QProxyStyle>
+#include <QPushButton>
 #include <QStatusBar>
+#include <QStyleOptionTitleBar>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -77,6 +81,20 @@ QByteArray HandMadeDateSealFile()
     return file.data;
 }
 
+// Records the text that document title bars are drawn with: what the user reads.
+class TitleBarStyle final : public QProxyStyle
+{
+public:
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                            QPainter* painter, const QWidget* widget) const override
+    {
+        if (control == CC_TitleBar)
+            shown = static_cast<const QStyleOptionTitleBar*>(option)->text;
+        QProxyStyle::drawComplexControl(control, option, painter, widget);
+    }
+    mutable QString shown;
+};
+
 class FileCommandsTest : public ::testing::Test
 {
 protected:
@@ -114,6 +132,14 @@ protected:
         document->LayOutPicture(seal::kNewBitmapSealCaption);
         main->UpdateMenuItems();
         return document;
+    }
+
+    // Types into the panel's first text box, as the user changes a name seal.
+    void TypeIntoEdit1(const QString& text)
+    {
+        auto* edit = windows->controlForm->findChild<QLineEdit*>(QStringLiteral("Edit1"));
+        ASSERT_NE(edit, nullptr);
+        QTest::keyClicks(edit, text);
     }
 
     test::ScriptedDialogs dialogs;
@@ -215,7 +241,6 @@ TEST_F(FileCommandsTest, SaveOfANewSealAsksForANameAndAddsTheExtension)
     ASSERT_EQ(dialogs.saveRequests.size(), 1u);
     EXPECT_EQ(dialogs.saveRequests[0].filter, QStringLiteral("認印書式ﾌｧｲﾙ (*.mkn)|*.mkn"));
     EXPECT_TRUE(dialogs.saveRequests[0].fileName.isEmpty());
-    EXPECT_TRUE(dialogs.saveRequests[0].confirmOverwrite);
     EXPECT_EQ(document->Caption(), Path(QStringLiteral("seal1.mkn")));
     EXPECT_EQ(test::ReadFile(Path(QStringLiteral("seal1.mkn"))),
               seal::NameSealFileBytes(seal::NewNameStamp(), seal::NewNameStampEx()));
@@ -432,6 +457,204 @@ TEST_F(FileCommandsTest, WindowListTileAndArrange)
         EXPECT_EQ(window->geometry().bottom() + 1, bottom) << "icons line the bottom edge";
     }
     EXPECT_LT(windows[0]->x(), windows[1]->x());
+}
+
+TEST_F(FileCommandsTest, SaveAsAsksAboutTheNameThatIsWritten)
+{
+    const QString existing = Path(QStringLiteral("seal1.mkn"));
+    const QByteArray old = HandMadeNameSealFile();
+    test::WriteFile(existing, old);
+    main->sbNewName->trigger();
+    seal::TMDIChild* document = main->ActiveDocument();
+
+    // "seal1" becomes seal1.mkn, which is there: asked, and Cancel keeps everything.
+    dialogs.saveAnswers.push_back(FileDialogChoice{Path(QStringLiteral("seal1")), 0});
+    dialogs.messageAnswers.push_back(platform::MessageResult::Cancel);
+    main->FileSaveAsItem->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].caption, QStringLiteral("瑠環印影ＭＧＲ"));
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("%1 は既に存在します。\n上書きしますか？").arg(existing));
+    EXPECT_EQ(dialogs.messages[0].buttons, platform::MessageButtons::OkCancel);
+    EXPECT_EQ(test::ReadFile(existing), old);
+    EXPECT_EQ(document->Caption(), QStringLiteral("新規認印"));
+
+    // OK overwrites it.
+    dialogs.saveAnswers.push_back(FileDialogChoice{Path(QStringLiteral("seal1")), 0});
+    main->FileSaveAsItem->trigger();
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(test::ReadFile(existing),
+              seal::NameSealFileBytes(seal::NewNameStamp(), seal::NewNameStampEx()));
+    EXPECT_EQ(document->Caption(), existing);
+
+    // A name that is not there is not asked about.
+    dialogs.saveAnswers.push_back(FileDialogChoice{Path(QStringLiteral("seal2")), 0});
+    main->FileSaveAsItem->trigger();
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(document->Caption(), Path(QStringLiteral("seal2.mkn")));
+}
+
+TEST_F(FileCommandsTest, AReadOnlyFileIsNotReplaced)
+{
+    const QString path = Path(QStringLiteral("protected.mkn"));
+    const QByteArray old = HandMadeNameSealFile();
+    test::WriteFile(path, old);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    seal::TMDIChild* document = Open(path);
+    ASSERT_NE(document, nullptr);
+    TypeIntoEdit1(QStringLiteral("x"));
+    main->SaveBtn->trigger();
+    EXPECT_EQ(dialogs.MessageTexts(), QStringList{QStringLiteral("ﾌｧｲﾙ保存時にｴﾗｰが発生しました")});
+    EXPECT_EQ(test::ReadFile(path), old);
+    EXPECT_TRUE(document->IsModified());
+}
+
+TEST_F(FileCommandsTest, JpegNamesSaveAsJpeg)
+{
+    for (const char* name : {"photo.jpeg", "PHOTO2.JPEG", "photo3.jpg"}) {
+        seal::TMDIChild* document = NewBitmap(24);
+        dialogs.saveAnswers.push_back(FileDialogChoice{Path(QString::fromLatin1(name)), 0});
+        main->FileSaveAsItem->trigger();
+        EXPECT_TRUE(dialogs.messages.empty()) << name;
+        EXPECT_EQ(document->Caption(), Path(QString::fromLatin1(name)));
+        EXPECT_TRUE(test::ReadFile(Path(QString::fromLatin1(name))).startsWith("\xFF\xD8\xFF"))
+            << name << " is a JPEG file";
+    }
+}
+
+// A change: text typed into the panel, a picture operation; loading the panel, opening and saving
+// are none.
+TEST_F(FileCommandsTest, ChangesAreWhatThePanelAndThePictureOperationsDo)
+{
+    main->sbNewName->trigger();
+    seal::TMDIChild* name = main->ActiveDocument();
+    EXPECT_FALSE(name->IsModified()) << "a new seal";
+    main->sbNewDate->trigger();
+    main->ClientArea()->setActiveSubWindow(
+        qobject_cast<QMdiSubWindow*>(name->parentWidget())); // the panel is loaded again
+    windows->controlForm->ShowEditPanel(*name);
+    EXPECT_FALSE(name->IsModified()) << "loading the panel";
+    TypeIntoEdit1(QStringLiteral("x"));
+    EXPECT_TRUE(name->IsModified()) << "typing";
+    dialogs.saveAnswers.push_back(FileDialogChoice{Path(QStringLiteral("typed")), 0});
+    main->SaveBtn->trigger();
+    EXPECT_FALSE(name->IsModified()) << "saved";
+
+    seal::TMDIChild* bitmap = NewBitmap(24);
+    EXPECT_FALSE(bitmap->IsModified()) << "a pasted picture";
+    windows->controlForm->findChild<QPushButton*>(QStringLiteral("Button15"))->click(); // cut
+    EXPECT_TRUE(bitmap->IsModified()) << "cut";
+    dialogs.saveAnswers.push_back(FileDialogChoice{Path(QStringLiteral("cut.bmp")), 0});
+    main->SaveBtn->trigger();
+    EXPECT_FALSE(bitmap->IsModified()) << "saved";
+    windows->controlForm->findChild<QPushButton*>(QStringLiteral("btUndo"))->click();
+    EXPECT_TRUE(bitmap->IsModified()) << "undo";
+}
+
+TEST_F(FileCommandsTest, ClosingAChangedSealAsksWhetherToSaveIt)
+{
+    using platform::SaveChangesAnswer;
+    // A new seal that was not changed closes without a question.
+    main->sbNewName->trigger();
+    main->FileCloseItem->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(main->Documents().isEmpty());
+    EXPECT_TRUE(dialogs.saveChangesQuestions.empty());
+
+    main->sbNewName->trigger();
+    TypeIntoEdit1(QStringLiteral("x"));
+    struct Step
+    {
+        SaveChangesAnswer answer;
+        std::optional<FileDialogChoice> saveAs;
+        bool closed;
+    };
+    const Step steps[] = {
+        {SaveChangesAnswer::Cancel, std::nullopt, false},
+        {SaveChangesAnswer::Save, std::nullopt, false}, // Save as cancelled
+        {SaveChangesAnswer::Save, FileDialogChoice{Path(QStringLiteral("kept")), 0}, true},
+    };
+    for (const Step& step : steps) {
+        dialogs.saveChangesAnswers.push_back(step.answer);
+        if (step.answer == SaveChangesAnswer::Save)
+            dialogs.saveAnswers.push_back(step.saveAs);
+        main->FileCloseItem->trigger();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(main->Documents().isEmpty(), step.closed);
+    }
+    ASSERT_EQ(dialogs.saveChangesQuestions.size(), 3u);
+    EXPECT_EQ(dialogs.saveChangesQuestions[0].caption, QStringLiteral("瑠環印影ＭＧＲ"));
+    EXPECT_EQ(dialogs.saveChangesQuestions[0].text, QStringLiteral("変更を保存しますか？"));
+    EXPECT_EQ(seal::ParseNameSealFile(test::ReadFile(Path(QStringLiteral("kept.mkn"))))
+                  ->record.Text1.ToUnicode(),
+              QStringLiteral("名x"));
+
+    // Ending the program: キャンセル keeps it running, 保存しない ends it without writing.
+    main->sbNewName->trigger();
+    TypeIntoEdit1(QStringLiteral("y"));
+    dialogs.saveChangesAnswers.push_back(SaveChangesAnswer::Cancel);
+    EXPECT_FALSE(main->close());
+    EXPECT_TRUE(main->isVisible());
+    EXPECT_EQ(main->Documents().size(), 1);
+    dialogs.saveChangesAnswers.push_back(SaveChangesAnswer::Discard);
+    EXPECT_TRUE(main->close());
+    EXPECT_EQ(dialogs.saveChangesQuestions.size(), 5u);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("kept.mkn")});
+}
+
+TEST_F(FileCommandsTest, TheTitleBarShowsTheWholeNameAndTheModifiedMark)
+{
+    auto* style = new TitleBarStyle;
+    style->setParent(main);
+    struct Case
+    {
+        const char16_t* name;
+        bool change;
+        const char16_t* shown;
+    };
+    // Names short enough for the title bar of a name seal's window.
+    const Case cases[] = {
+        {u"印[*].mkn", false, u"印[*].mkn"},
+        {u"印[*].mkn", true, u"印[*].mkn*"},
+        {u"[*][*]", true, u"[*][*]*"},
+        {u"plain.mkn", true, u"plain.mkn*"},
+    };
+    for (const Case& c : cases) {
+        main->sbNewName->trigger();
+        seal::TMDIChild* document = main->ActiveDocument();
+        document->SetCaption(QString::fromUtf16(c.name));
+        if (c.change)
+            TypeIntoEdit1(QStringLiteral("x"));
+        EXPECT_EQ(document->Caption(), QString::fromUtf16(c.name));
+        EXPECT_EQ(document->isWindowModified(), c.change);
+        auto* frame = qobject_cast<QMdiSubWindow*>(document->parentWidget());
+        frame->setStyle(style);
+        style->shown.clear();
+        QImage picture(frame->size(), QImage::Format_RGB32);
+        frame->render(&picture);
+        EXPECT_EQ(style->shown.toStdString(), QString::fromUtf16(c.shown).toStdString());
+    }
+}
+
+// Focus moving between the windows leaves the panel as it is: a text box keeps its selection and
+// its undo; another document coming to the front fills it.
+TEST_F(FileCommandsTest, ThePanelIsFilledOnlyWhenTheDocumentChanges)
+{
+    main->sbNewName->trigger();
+    seal::TMDIChild* first = main->ActiveDocument();
+    auto* edit = windows->controlForm->findChild<QLineEdit*>(QStringLiteral("Edit2"));
+    ASSERT_NE(edit, nullptr);
+    edit->selectAll();
+    main->UpdateMenuItems(); // what every focus change runs
+    EXPECT_TRUE(edit->hasSelectedText());
+    QTest::keyClicks(edit, QStringLiteral("z"));
+    EXPECT_EQ(first->NameStamp.Text2.ToUnicode(), QStringLiteral("z")) << "the selection replaced";
+    EXPECT_TRUE(edit->isUndoAvailable());
+
+    main->sbNewName->trigger();
+    EXPECT_EQ(edit->text(), QStringLiteral("字")) << "the new document's text";
+    main->ClientArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(first->parentWidget()));
+    EXPECT_EQ(edit->text(), QStringLiteral("z")) << "the first document's text again";
 }
 
 } // namespace

@@ -60,11 +60,13 @@ TEST(AtomicFile, ReplacesContentsAndKeepsPermissionBits)
         mode_t expectedMode;
     };
     const Case cases[] = {
-        {"new file", false, 0, 0644},          {"private file", true, 0600, 0600},
-        {"executable file", true, 0755, 0755}, {"read-only file", true, 0444, 0444},
+        {"new file", false, 0, 0600},
+        {"private file", true, 0600, 0600},
+        {"executable file", true, 0755, 0755},
         {"setgid file", true, 02640, 02640},
     };
-    const Umask strict(077); // a new file gets 0644 whatever the umask says
+    const Umask strict(
+        077); // a new file gets what the umask leaves, a rewritten one keeps its bits
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const QString folder = test::MakeTempFolder();
@@ -80,6 +82,68 @@ TEST(AtomicFile, ReplacesContentsAndKeepsPermissionBits)
         EXPECT_EQ(ReadFile(path), data);
         EXPECT_EQ(ModeOf(path) & 07777, c.expectedMode);
         EXPECT_EQ(FolderEntries(folder), QStringList{u"document.dat"_s});
+    }
+}
+
+TEST(AtomicFile, NewFilesGetThePermissionsTheUmaskLeaves)
+{
+    const std::pair<mode_t, mode_t> cases[] = {{022, 0644}, {077, 0600}, {002, 0664}, {0, 0666}};
+    for (const auto& [mask, expected] : cases) {
+        const Umask umask(mask);
+        const QString path = test::MakeTempFolder() + u"/new.mkn"_s;
+        ASSERT_TRUE(WriteFileAtomically(path, "new", nullptr));
+        EXPECT_EQ(ModeOf(path) & 07777, expected) << "umask " << std::oct << mask;
+    }
+}
+
+// Also for the superuser, whom the permission bits do not stop: a file or folder that nobody may
+// write is not written.
+TEST(AtomicFile, WritesOnlyWhereTheUserMayWrite)
+{
+    struct Case
+    {
+        const char* what;
+        bool exists;
+        mode_t fileMode;
+        mode_t folderMode;
+        bool written;
+    };
+    const Case cases[] = {
+        {"read-only file", true, 0444, 0755, false},
+        {"writable file in a read-only folder", true, 0640, 0555, true},
+        {"new file in a read-only folder", false, 0, 0555, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString folder = test::MakeTempFolder();
+        const QString path = folder + u"/seal.mkn"_s;
+        const QByteArray old(3000, 'o');
+        ino_t inode = 0;
+        if (c.exists) {
+            WriteFile(path, old);
+            SetMode(path, c.fileMode);
+            struct stat info = {};
+            ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+            inode = info.st_ino;
+        }
+        SetMode(folder, c.folderMode);
+        QString message;
+        const bool written = WriteFileAtomically(path, "new", &message);
+        const QStringList entries = FolderEntries(folder);
+        SetMode(folder, 0755);
+
+        EXPECT_EQ(written, c.written) << message.toStdString();
+        EXPECT_EQ(entries, c.exists ? QStringList{u"seal.mkn"_s} : QStringList());
+        if (!c.written) {
+            EXPECT_TRUE(message.contains(qt_error_string(EACCES))) << message.toStdString();
+        }
+        if (c.exists) {
+            EXPECT_EQ(ReadFile(path), c.written ? QByteArray("new") : old);
+            EXPECT_EQ(ModeOf(path) & 07777, c.fileMode);
+            struct stat info = {};
+            ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+            EXPECT_EQ(info.st_ino, inode) << "rewritten in place";
+        }
     }
 }
 

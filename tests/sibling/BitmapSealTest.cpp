@@ -268,6 +268,13 @@ TEST_F(BitmapSeal, RegisteredAndImportedItHasTheSamePixels)
     const QImage before = image::ImgKitToQImage(original->ImageHandle);
     ASSERT_FALSE(before.isNull());
     EXPECT_EQ(image::ImgKitToQImage(imported->ImageHandle), before) << "the same pixels";
+    // The commands follow the imported bitmap seal, which cannot be duplicated.
+    EXPECT_TRUE(main->CopyItem->isEnabled());
+    EXPECT_FALSE(main->mReplica->isEnabled());
+    EXPECT_FALSE(main->PasteBtn->isEnabled());
+    const qsizetype windows = main->Documents().size();
+    main->mReplicaClick();
+    EXPECT_EQ(main->Documents().size(), windows);
 }
 
 TEST_F(BitmapSeal, ImportRefusesNamesThatAreNotAFileOfTheInstallFolder)

@@ -45,6 +45,13 @@ platform::MessageResult ScriptedDialogs::ShowMessage(QWidget*, const QString& ca
     return buttons == platform::MessageButtons::Ok ? platform::MessageResult::Ok : answer;
 }
 
+platform::SaveChangesAnswer ScriptedDialogs::AskSaveChanges(QWidget*, const QString& caption,
+                                                            const QString& text)
+{
+    saveChangesQuestions.push_back({caption, text});
+    return Next(saveChangesAnswers, platform::SaveChangesAnswer::Cancel);
+}
+
 std::optional<platform::FileDialogChoice>
 ScriptedDialogs::AskOpenFile(QWidget*, const platform::FileDialogRequest& request)
 {

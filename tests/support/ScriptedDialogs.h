@@ -18,6 +18,13 @@ struct ShownMessage
     platform::MessageButtons buttons;
 };
 
+// A question about unsaved changes that was asked.
+struct ShownQuestion
+{
+    QString caption;
+    QString text;
+};
+
 // Scripted stand-in for the user: answers dialogs from queues and records what was shown.
 // Installed for its lifetime; an unscripted dialog is answered with Cancel (or no choice).
 class ScriptedDialogs final : public platform::UserDialogs
@@ -29,11 +36,14 @@ public:
     std::vector<ShownMessage> messages;
     std::vector<platform::FileDialogRequest> openRequests;
     std::vector<platform::FileDialogRequest> saveRequests;
-    std::vector<QString> modalForms; // window titles of the forms run modally
+    std::vector<QString> modalForms;   // window titles of the forms run modally
     std::vector<QFont> fontRequests;   // the fonts the font dialogs opened with
     std::vector<QColor> colorRequests; // the colours the colour dialogs opened with
 
-    std::deque<platform::MessageResult> messageAnswers; // default: Ok
+    std::vector<ShownQuestion> saveChangesQuestions;
+
+    std::deque<platform::MessageResult> messageAnswers;         // default: Ok
+    std::deque<platform::SaveChangesAnswer> saveChangesAnswers; // default: Cancel
     std::deque<std::optional<platform::FileDialogChoice>> openAnswers;
     std::deque<std::optional<platform::FileDialogChoice>> saveAnswers;
     std::deque<std::optional<QFont>> fontAnswers;
@@ -59,6 +69,8 @@ public:
     platform::MessageResult ShowMessage(QWidget* parent, const QString& caption,
                                         const QString& text,
                                         platform::MessageButtons buttons) override;
+    platform::SaveChangesAnswer AskSaveChanges(QWidget* parent, const QString& caption,
+                                               const QString& text) override;
     std::optional<platform::FileDialogChoice>
     AskOpenFile(QWidget* parent, const platform::FileDialogRequest& request) override;
     std::optional<platform::FileDialogChoice>
