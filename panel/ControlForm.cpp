@@ -196,7 +196,7 @@ void TControlForm::ConfirmFont(int dialog,
 void TControlForm::StepFont(int dialog, int points, const Int32Field& size)
 {
     Store([&](seal::TMDIChild& document) {
-        fontDialogs_[dialog].size += points;
+        fontDialogs_[dialog].size = SteppedFontSize(fontDialogs_[dialog].size, points);
         size(document) = fontDialogs_[dialog].size;
     });
 }

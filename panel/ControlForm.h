@@ -154,7 +154,7 @@ private:
     // Font dialog `dialog` (0-based): the chosen font is kept and stored, whether or not the
     // document is being loaded.
     void ConfirmFont(int dialog, const std::function<FontFields(seal::TMDIChild&)>& fields);
-    // The font size buttons: the dialog's font grows or shrinks by `points`, without bound.
+    // The font size buttons: the dialog's font grows or shrinks by `points`, down to one point.
     void StepFont(int dialog, int points, const Int32Field& size);
     // Opens a font dialog on `choice`; true when the user confirmed a font.
     bool AskFont(FontChoice& choice);

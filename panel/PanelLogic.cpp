@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace velmr::panel {
 
@@ -54,6 +55,12 @@ std::int32_t RefOfColor(const QColor& color)
     const QColor rgb = color.toRgb();
     return std::int32_t(rgb.red()) | std::int32_t(rgb.green()) << 8 |
            std::int32_t(rgb.blue()) << 16;
+}
+
+std::int32_t SteppedFontSize(std::int32_t size, int points)
+{
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        std::int64_t(size) + points, 1, std::numeric_limits<std::int32_t>::max()));
 }
 
 QFont DialogFontOf(const FontChoice& choice)

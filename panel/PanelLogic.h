@@ -37,6 +37,10 @@ int ColourItem(std::int32_t stampColor);
 QColor ColorOfRef(std::int32_t colorRef);
 std::int32_t RefOfColor(const QColor& color);
 
+// The size after a "文字大" or "文字小" press: `points` more, never below one point, so that no
+// button makes a seal without text (a size of 0 or below from a file stays until one is pressed).
+std::int32_t SteppedFontSize(std::int32_t size, int points);
+
 // The font a font dialog keeps between uses: a record's face name, size in points and style byte.
 struct FontChoice
 {

@@ -11,6 +11,8 @@
 #include <QStyleOptionGroupBox>
 #include <QToolButton>
 
+#include <limits>
+
 using namespace velmr;
 using namespace Qt::StringLiterals;
 
@@ -198,6 +200,22 @@ TEST(PanelLogic, SizeTexts)
     EXPECT_EQ(panel::PrintedSizeText(250, 260), u"9.65"_s);
     EXPECT_EQ(panel::PrintedSizeText(250, 153), u"16.41"_s);
     EXPECT_EQ(panel::PrintedSizeText(0, 260), u"0.04"_s);
+}
+
+TEST(PanelLogic, SizeButtonsStopAtOnePoint)
+{
+    struct Case
+    {
+        std::int32_t size;
+        int points;
+        std::int32_t stepped;
+    };
+    constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr auto kMin = std::numeric_limits<std::int32_t>::min();
+    for (const Case c : {Case{76, -1, 75}, Case{76, 1, 77}, Case{2, -1, 1}, Case{1, -1, 1},
+                         Case{0, -1, 1}, Case{-4, -1, 1}, Case{-4, 1, 1}, Case{kMin, -1, 1},
+                         Case{kMax, 1, kMax}, Case{kMax, -1, kMax - 1}})
+        EXPECT_EQ(panel::SteppedFontSize(c.size, c.points), c.stepped) << c.size << c.points;
 }
 
 TEST(PanelLogic, FontChoices)

@@ -300,20 +300,19 @@ TEST_F(NamePanelTest, SizeDisplay)
     EXPECT_EQ(Text("StaticText3"), u"5.0 mm"_s);
 }
 
-TEST_F(NamePanelTest, SmallerCharactersGoBelowZeroWithoutHarm)
+TEST_F(NamePanelTest, SmallerCharactersStopAtOnePoint)
 {
     seal::TMDIChild& document = NewNameSeal();
     for (int i = 0; i < 80; ++i)
         Click("Button3");
-    EXPECT_EQ(document.NameStamp.FontSize, 76 - 80);
-    EXPECT_EQ(form->FontDialog(1).size, -4);
-    // The frame is still drawn: red pixels on the ring at the top of the 297-pixel picture.
-    const QImage seal = document.Image1()->grab().toImage();
-    ASSERT_EQ(seal.size(), QSize(297, 297));
-    int red = 0;
-    for (int y = 25; y < 38; ++y)
-        red += seal.pixel(148, y) == qRgb(255, 0, 0) ? 1 : 0;
-    EXPECT_GE(red, 2);
+    EXPECT_EQ(document.NameStamp.FontSize, 1);
+    EXPECT_EQ(form->FontDialog(1).size, 1);
+    // A size no button makes, from a file, stays until a size button is pressed.
+    document.NameStampEx.ExFontSize = -4;
+    form->ShowEditPanel(document);
+    EXPECT_EQ(document.NameStampEx.ExFontSize, -4);
+    Click("Button20");
+    EXPECT_EQ(document.NameStampEx.ExFontSize, 1);
 }
 
 TEST_F(NamePanelTest, TextsAreShiftJisAndKeptToEightBytes)
