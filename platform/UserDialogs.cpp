@@ -1,10 +1,11 @@
 #include "platform/UserDialogs.h"
 
+#include "platform/FontChooser.h"
+
+#include <QApplication>
 #include <QColorDialog>
 #include <QDialog>
 #include <QFileDialog>
-#include <QFontDialog>
-#include <QApplication>
 #include <QMessageBox>
 #include <QProgressDialog>
 
@@ -46,11 +47,13 @@ public:
         return Run(parent, request, QFileDialog::AcceptSave);
     }
 
-    std::optional<QFont> AskFont(QWidget* parent, const QFont& initial) override
+    std::optional<FontDialogChoice> AskFont(QWidget* parent,
+                                            const FontDialogChoice& initial) override
     {
-        bool ok = false;
-        const QFont font = QFontDialog::getFont(&ok, initial, parent);
-        return ok ? std::optional<QFont>(font) : std::nullopt;
+        FontChooser chooser(initial, InstalledJapaneseFamilies(), parent);
+        if (chooser.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return chooser.Choice();
     }
 
     std::optional<QColor> AskColor(QWidget* parent, const QColor& initial) override
@@ -92,7 +95,8 @@ class QtProgress final : public ProgressReport
 {
 public:
     QtProgress(QWidget* parent, const QString& title, const QString& message, bool cancellable)
-        : dialog_(message, cancellable ? QStringLiteral("キャンセル") : QString(), 0, kSteps, parent)
+        : dialog_(message, cancellable ? QStringLiteral("キャンセル") : QString(), 0, kSteps,
+                  parent)
     {
         dialog_.setWindowTitle(title);
         dialog_.setWindowModality(Qt::ApplicationModal);

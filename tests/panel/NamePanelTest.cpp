@@ -74,12 +74,7 @@ TEST_F(NamePanelTest, LoadingWritesNothingAndEachControlWritesItsField)
         std::function<void(NamePanelTest&)> act;
         std::function<void(NameStampRecord&, NameStampExRecord&)> expect;
     };
-    const QFont gothic20 = [] {
-        QFont font(u"IPAGothic"_s);
-        font.setPointSize(20);
-        font.setBold(true);
-        return font;
-    }();
+    const platform::FontDialogChoice gothic20{u"ＭＳ ゴシック"_s, 20, true, false};
     const Case cases[] = {
         {"Edit1", [](auto& t) { t.TypeAtEnd(t.Edit("Edit1"), u"田"_s); },
          [](auto& n, auto&) { n.Text1.Assign(Sjis(u"山田"_s)); }},
@@ -95,7 +90,6 @@ TEST_F(NamePanelTest, LoadingWritesNothingAndEachControlWritesItsField)
              t.Click("Button1");
          },
          [](auto& n, auto&) {
-             // The platform face the dialog showed keeps the seal's Windows name.
              n.FontName.Assign(Sjis(u"ＭＳ ゴシック"_s));
              n.FontSize = 20;
              n.FontStyle = seal::kStyleBold;
@@ -373,20 +367,16 @@ TEST_F(NamePanelTest, FontDialogKeepsItsFontAndCancelChangesNothing)
     seal::TMDIChild& document = NewNameSeal();
     Click("Button1"); // cancelled
     ASSERT_EQ(dialogs.fontRequests.size(), 1u);
-    EXPECT_EQ(dialogs.fontRequests[0].family(), u"IPAMincho"_s);
-    EXPECT_EQ(dialogs.fontRequests[0].pointSize(), 76);
-    EXPECT_TRUE(dialogs.fontRequests[0].bold());
+    EXPECT_EQ(dialogs.fontRequests[0],
+              (platform::FontDialogChoice{u"ＭＳ 明朝"_s, 76, true, false}));
     EXPECT_EQ(document.NameStamp.FontSize, 76);
 
     Click("Button2");
     Click("Button2");
     Click("Button1");
-    EXPECT_EQ(dialogs.fontRequests[1].pointSize(), 78)
-        << "the size buttons act on the dialog's font";
-    QFont chosen(u"IPAPGothic"_s);
-    chosen.setPointSize(30);
-    chosen.setItalic(true);
-    dialogs.fontAnswers.push_back(chosen);
+    EXPECT_EQ(dialogs.fontRequests[1].points, 78) << "the size buttons act on the dialog's font";
+    dialogs.fontAnswers.push_back(
+        platform::FontDialogChoice{u"ＭＳ Ｐゴシック"_s, 30, false, true});
     Click("Button1");
     EXPECT_EQ(document.NameStamp.FontName.ToUnicode(), u"ＭＳ Ｐゴシック"_s);
     EXPECT_EQ(document.NameStamp.FontSize, 30);
