@@ -146,6 +146,11 @@ FontChooser::FontChooser(const FontDialogChoice& initial, const QStringList& ins
     grid->addLayout(buttons, 4, 0, 1, 2);
     faceList_->setMinimumSize(180, 160);
 
+    // Below one point only the record's own size stays: the chooser makes no seal without text.
+    connect(sizeBox_, &QSpinBox::valueChanged, this, [this](int value) {
+        if (value < 1 && value != initial_.points)
+            sizeBox_->setValue(1);
+    });
     connect(faceList_, &QListWidget::currentRowChanged, this, &FontChooser::ShowSample);
     connect(boldBox_, &QCheckBox::toggled, this, &FontChooser::ShowSample);
     connect(italicBox_, &QCheckBox::toggled, this, &FontChooser::ShowSample);

@@ -76,6 +76,10 @@ TEST(FontChooser, OpensOnTheSealsFontAndGivesItBackUnchanged)
         QTest::mouseClick(chooser.findChild<QPushButton*>(u"okButton"_s), Qt::LeftButton);
         EXPECT_EQ(chooser.result(), QDialog::Accepted);
         EXPECT_EQ(chooser.Choice(), c.initial);
+        if (c.initial.points < 1) {
+            size->stepBy(1);
+            EXPECT_EQ(size->value(), 1) << "no other size below one point";
+        }
     }
 
     // Every part can be changed; the face chosen is the name the list shows.
