@@ -180,34 +180,28 @@ void TControlForm::ChooseColour(RadioGroup* group, std::int32_t& dialogColour,
 void TControlForm::ConfirmFont(int dialog,
                                const std::function<FontFields(seal::TMDIChild&)>& fields)
 {
-    if (!AskFont(fontDialogs_[dialog]))
+    FontChoice& kept = fontDialogs_[dialog];
+    const std::optional<platform::FontDialogChoice> chosen =
+        platform::Dialogs().AskFont(window(), DialogFontOf(kept));
+    if (!chosen)
         return;
+    kept = FontChoiceOf(*chosen, kept);
     seal::TMDIChild* document = activeChild_.data();
     if (!document)
         return;
-    const FontChoice& font = fontDialogs_[dialog];
     const FontFields target = fields(*document);
-    target.face.Assign(platform::cp932::EncodeLossy(font.face));
-    target.size = font.size;
-    target.style = font.style;
-    document->Draw();
+    const FontChoice before{target.face.ToUnicode(), target.size, target.style};
+    StoreFont(kept, target.face, target.size, target.style);
+    if (kept != before)
+        document->Draw();
 }
 
 void TControlForm::StepFont(int dialog, int points, const Int32Field& size)
 {
     Store([&](seal::TMDIChild& document) {
-        fontDialogs_[dialog].size += points;
+        fontDialogs_[dialog].size = SteppedFontSize(fontDialogs_[dialog].size, points);
         size(document) = fontDialogs_[dialog].size;
     });
-}
-
-bool TControlForm::AskFont(FontChoice& choice)
-{
-    const std::optional<QFont> chosen = platform::Dialogs().AskFont(window(), DialogFontOf(choice));
-    if (!chosen)
-        return false;
-    choice = FontChoiceOf(*chosen, choice);
-    return true;
 }
 
 } // namespace velmr::panel

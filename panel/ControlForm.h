@@ -151,13 +151,12 @@ private:
     void StoreColourItem(const RadioGroup* group, const Int32Field& field);
     // The colour dialog, opened on the seal's colour: a chosen colour selects "他" and is stored.
     void ChooseColour(RadioGroup* group, std::int32_t& dialogColour, const Int32Field& field);
-    // Font dialog `dialog` (0-based): the chosen font is kept and stored, whether or not the
-    // document is being loaded.
+    // Font chooser `dialog` (0-based), opened on the font it keeps: a chosen font is kept and
+    // stored, whether or not the document is being loaded; a font confirmed unchanged writes
+    // nothing.
     void ConfirmFont(int dialog, const std::function<FontFields(seal::TMDIChild&)>& fields);
-    // The font size buttons: the dialog's font grows or shrinks by `points`, without bound.
+    // The font size buttons: the dialog's font grows or shrinks by `points`, down to one point.
     void StepFont(int dialog, int points, const Int32Field& size);
-    // Opens a font dialog on `choice`; true when the user confirmed a font.
-    bool AskFont(FontChoice& choice);
 
     QPointer<seal::TMDIChild> activeChild_;
     QMetaObject::Connection undoFollower_;

@@ -1,14 +1,19 @@
 #include "panel/PanelLogic.h"
 
-#include "platform/SealFonts.h"
+#include "platform/Cp932.h"
 
 #include <QColor>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace velmr::panel {
+namespace {
+constexpr std::uint8_t kBoldBit = 0x01;
+constexpr std::uint8_t kItalicBit = 0x02;
+} // namespace
 
 QString SealSizeText(int stampSize, int pixelsPerMetre)
 {
@@ -56,30 +61,32 @@ std::int32_t RefOfColor(const QColor& color)
            std::int32_t(rgb.blue()) << 16;
 }
 
-QFont DialogFontOf(const FontChoice& choice)
+std::int32_t SteppedFontSize(std::int32_t size, int points)
 {
-    QFont font(platform::PlatformFaceFor(choice.face));
-    font.setPointSize(std::max<std::int32_t>(choice.size, 1));
-    font.setBold((choice.style & 0x01) != 0);
-    font.setItalic((choice.style & 0x02) != 0);
-    font.setUnderline((choice.style & 0x04) != 0);
-    font.setStrikeOut((choice.style & 0x08) != 0);
-    return font;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        std::int64_t(size) + points, 1, std::numeric_limits<std::int32_t>::max()));
 }
 
-FontChoice FontChoiceOf(const QFont& chosen, const FontChoice& before)
+platform::FontDialogChoice DialogFontOf(const FontChoice& choice)
 {
-    FontChoice choice;
-    const QString family = chosen.family();
-    choice.face = platform::PlatformFaceFor(before.face).compare(family, Qt::CaseInsensitive) == 0
-                      ? before.face
-                      : platform::WindowsFaceFor(family);
-    choice.size = chosen.pointSize() > 0
-                      ? chosen.pointSize()
-                      : static_cast<std::int32_t>(std::lround(chosen.pointSizeF()));
-    choice.style = static_cast<std::uint8_t>((chosen.bold() ? 0x01 : 0) |
-                                             (chosen.italic() ? 0x02 : 0) | (before.style & 0x0C));
-    return choice;
+    return {choice.face, choice.size, (choice.style & kBoldBit) != 0,
+            (choice.style & kItalicBit) != 0};
+}
+
+FontChoice FontChoiceOf(const platform::FontDialogChoice& chosen, const FontChoice& before)
+{
+    const auto style =
+        static_cast<std::uint8_t>((before.style & ~(kBoldBit | kItalicBit)) |
+                                  (chosen.bold ? kBoldBit : 0) | (chosen.italic ? kItalicBit : 0));
+    return {chosen.face, chosen.points, style};
+}
+
+void StoreFont(const FontChoice& font, seal::Text40& face, std::int32_t& size, std::uint8_t& style)
+{
+    if (face.ToUnicode() != font.face)
+        face.Assign(platform::cp932::EncodeLossy(font.face));
+    size = font.size;
+    style = font.style;
 }
 
 } // namespace velmr::panel

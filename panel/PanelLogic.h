@@ -1,6 +1,9 @@
 #pragma once
 
-#include <QFont>
+#include "platform/UserDialogs.h"
+#include "seal/Records.h"
+
+#include <QColor>
 #include <QString>
 
 #include <array>
@@ -37,6 +40,10 @@ int ColourItem(std::int32_t stampColor);
 QColor ColorOfRef(std::int32_t colorRef);
 std::int32_t RefOfColor(const QColor& color);
 
+// The size after a "文字大" or "文字小" press: `points` more, never below one point, so that no
+// button makes a seal without text (a size of 0 or below from a file stays until one is pressed).
+std::int32_t SteppedFontSize(std::int32_t size, int points);
+
 // The font a font dialog keeps between uses: a record's face name, size in points and style byte.
 struct FontChoice
 {
@@ -47,11 +54,14 @@ struct FontChoice
     friend bool operator==(const FontChoice&, const FontChoice&) = default;
 };
 
-// The font the dialog opens with (a size below one point opens at one point).
-QFont DialogFontOf(const FontChoice& choice);
-// The dialog's answer as a record's font. The dialog offers face, size, bold and italic; the
-// underline and strike-out bits stay as `before` had them. A face the dialog shows under its
-// platform name keeps the Windows name the seal was made with, so that the Velmor program finds it.
-FontChoice FontChoiceOf(const QFont& chosen, const FontChoice& before);
+// The font the chooser opens with: the record's face name, size and bold/italic as they are.
+platform::FontDialogChoice DialogFontOf(const FontChoice& choice);
+// The chooser's answer as a record's font. The chooser offers face, size, bold and italic; the
+// other style bits stay as `before` had them.
+FontChoice FontChoiceOf(const platform::FontDialogChoice& chosen, const FontChoice& before);
+
+// Writes `font` into a record's font fields. The face is written only when it is not the one the
+// field holds, so that a record keeps its bytes when its font is chosen again unchanged.
+void StoreFont(const FontChoice& font, seal::Text40& face, std::int32_t& size, std::uint8_t& style);
 
 } // namespace velmr::panel

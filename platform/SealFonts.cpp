@@ -103,6 +103,17 @@ QString WindowsFaceFor(const QString& platformFamily)
     return platformFamily;
 }
 
+QStringList JapaneseWindowsFaces()
+{
+    QStringList faces;
+    for (const FaceMapping& mapping : kFaceMappings) {
+        const QString face = QString::fromUtf16(mapping.windows);
+        if (face.front().unicode() >= 0x80 && !faces.contains(face))
+            faces << face;
+    }
+    return faces;
+}
+
 QString PlatformFaceFor(const QString& windowsFace)
 {
     for (const FaceMapping& mapping : kFaceMappings) {

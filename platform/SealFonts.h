@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -20,6 +21,10 @@ QString PlatformFaceFor(const QString& windowsFace);
 // The Windows face that `platformFamily` stands in for (its Japanese name), or the family itself
 // when it stands in for none.
 QString WindowsFaceFor(const QString& platformFamily);
+
+// The Windows faces that stand in for installed ones, by their Japanese names, in their usual
+// order: "ＭＳ 明朝", "ＭＳ Ｐ明朝", "ＭＳ ゴシック", "ＭＳ Ｐゴシック".
+QStringList JapaneseWindowsFaces();
 
 // round(points × dpi / 72) as a pixel size, or nothing for a size that draws no text (0 or below).
 // Very large sizes are limited to what can still be drawn.

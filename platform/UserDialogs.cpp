@@ -1,10 +1,11 @@
 #include "platform/UserDialogs.h"
 
+#include "platform/FontChooser.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QDialog>
 #include <QFileDialog>
-#include <QFontDialog>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -65,11 +66,13 @@ public:
         return Run(parent, request, QFileDialog::AcceptSave);
     }
 
-    std::optional<QFont> AskFont(QWidget* parent, const QFont& initial) override
+    std::optional<FontDialogChoice> AskFont(QWidget* parent,
+                                            const FontDialogChoice& initial) override
     {
-        bool ok = false;
-        const QFont font = QFontDialog::getFont(&ok, initial, parent);
-        return ok ? std::optional<QFont>(font) : std::nullopt;
+        FontChooser chooser(initial, InstalledJapaneseFamilies(), parent);
+        if (chooser.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return chooser.Choice();
     }
 
     std::optional<QColor> AskColor(QWidget* parent, const QColor& initial) override

@@ -1,10 +1,10 @@
 #pragma once
 
 #include <QColor>
-#include <QFont>
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 
@@ -52,6 +52,19 @@ struct FileDialogChoice
     int filterIndex = 0;
 };
 
+// A font as a seal's record keeps it, asked for in the font chooser and chosen there: the face
+// name as the record holds it ("ＭＳ 明朝"), the size in points, bold and italic. Underline and
+// strike-out are not offered.
+struct FontDialogChoice
+{
+    QString face;
+    std::int32_t points = 0;
+    bool bold = false;
+    bool italic = false;
+
+    friend bool operator==(const FontDialogChoice&, const FontDialogChoice&) = default;
+};
+
 // A long operation's progress, shown to the user once the operation has run for about half a
 // second. Destroying it closes the dialog.
 class ProgressReport
@@ -83,7 +96,9 @@ public:
     // will actually write, which may differ from the one chosen.
     virtual std::optional<FileDialogChoice> AskSaveFile(QWidget* parent,
                                                         const FileDialogRequest& request) = 0;
-    virtual std::optional<QFont> AskFont(QWidget* parent, const QFont& initial) = 0;
+    // The program's font chooser, opened on `initial`; confirmed unchanged it gives `initial` back.
+    virtual std::optional<FontDialogChoice> AskFont(QWidget* parent,
+                                                    const FontDialogChoice& initial) = 0;
     virtual std::optional<QColor> AskColor(QWidget* parent, const QColor& initial) = 0;
     // Runs one of the program's own modal forms and returns its QDialog result code.
     virtual int RunModal(QDialog& form) = 0;

@@ -3,6 +3,7 @@
 #include "platform/Cp932.h"
 
 #include <QPainter>
+#include <QPainterPath>
 
 #include <cmath>
 
@@ -171,17 +172,17 @@ void PaintDateSeal(QImage& picture, const DateSealLayout& layout)
     QPainter painter(&picture);
     painter.fillRect(QRect(0, 0, layout.width, layout.height), Qt::white);
     painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setBrush(Qt::NoBrush);
     for (const Ring& ring : layout.rings) {
-        painter.setPen(
-            QPen(layout.color, ring.penWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
-        painter.drawEllipse(DrawableRect(ring.box));
+        QPainterPath outline;
+        outline.addEllipse(DrawableRect(ring.box, ring.penWidth));
+        DrawOutline(painter, outline, layout.color, ring.penWidth);
     }
-    painter.setPen(QPen(layout.color, layout.penWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     for (const BandLine& line : layout.bandLines) {
-        const double y = DrawableCoordinate(line.y);
-        painter.drawLine(QPointF(DrawableCoordinate(line.x1), y),
-                         QPointF(DrawableCoordinate(line.x2), y));
+        // Only across the line: its ends stay where they are.
+        const double y = DrawableCoordinate(line.y) + PenOffset(layout.penWidth);
+        QPainterPath outline(QPointF(DrawableCoordinate(line.x1), y));
+        outline.lineTo(QPointF(DrawableCoordinate(line.x2), y));
+        DrawOutline(painter, outline, layout.color, layout.penWidth);
     }
     for (const PlacedText& text : layout.texts) {
         platform::DrawSealText(painter, text.font,

@@ -1,6 +1,8 @@
 #include "seal/NameSealRenderer.h"
 
 #include <QPainter>
+#include <QPainterPath>
+#include <QPainterPathStroker>
 
 #include <algorithm>
 
@@ -48,11 +50,27 @@ int DrawablePenWidth(std::int64_t width)
     return int(std::clamp<std::int64_t>(width, 1, kPenWidthLimit));
 }
 
-QRectF DrawableRect(const Box& box)
+double PenOffset(int penWidth)
 {
+    return penWidth % 2 != 0 ? 0.5 : 0.0;
+}
+
+QRectF DrawableRect(const Box& box, int penWidth)
+{
+    const double offset = PenOffset(penWidth);
     return QRectF(QPointF(DrawableCoordinate(box.left), DrawableCoordinate(box.top)),
                   QPointF(DrawableCoordinate(box.right), DrawableCoordinate(box.bottom)))
-        .normalized();
+        .normalized()
+        .translated(offset, offset);
+}
+
+void DrawOutline(QPainter& painter, const QPainterPath& outline, const QColor& color, int penWidth)
+{
+    QPainterPathStroker stroker;
+    stroker.setWidth(penWidth);
+    stroker.setCapStyle(Qt::FlatCap);
+    stroker.setJoinStyle(Qt::MiterJoin);
+    painter.fillPath(stroker.createStroke(outline), color);
 }
 
 int DrawableCoordinate(std::int64_t value)
@@ -132,13 +150,13 @@ void PaintNameSeal(QImage& picture, const NameSealLayout& layout)
     QPainter painter(&picture);
     painter.fillRect(QRect(0, 0, layout.width, layout.height), Qt::white);
     painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setPen(QPen(layout.color, layout.penWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
-    painter.setBrush(Qt::NoBrush);
-    const QRectF frame = DrawableRect(layout.frame);
+    const QRectF box = DrawableRect(layout.frame, layout.penWidth);
+    QPainterPath frame;
     if (layout.roundedSquare)
-        painter.drawRoundedRect(frame, 10.0, 10.0);
+        frame.addRoundedRect(box, 10.0, 10.0);
     else
-        painter.drawEllipse(frame);
+        frame.addEllipse(box);
+    DrawOutline(painter, frame, layout.color, layout.penWidth);
     PaintName(painter, layout.first, layout.color);
     if (layout.second)
         PaintName(painter, *layout.second, layout.color);

@@ -7,6 +7,9 @@
 #include <QImage>
 #include <QSize>
 
+class QPainter;
+class QPainterPath;
+
 #include <optional>
 #include <vector>
 
@@ -75,8 +78,16 @@ QImage RenderNameSeal(const NameStampRecord& record, const NameStampExRecord& ex
 // Shared by the seal drawings: a pen width the platform can draw, a coordinate it can take.
 int DrawablePenWidth(std::int64_t width);
 int DrawableCoordinate(std::int64_t value);
-// A box as the platform's ellipse and rounded rectangle take it, limited as above.
-QRectF DrawableRect(const Box& box);
+// How far an outline on whole-pixel coordinates moves right and down for a pen of `penWidth`, so
+// that the stroke covers whole pixels: 0 for even widths (a line at y = 10 with pen 4 covers rows
+// 8 to 11), half a pixel for odd widths (pen 3 covers rows 9 to 11, pen 1 row 10 alone).
+double PenOffset(int penWidth);
+// A box as the platform's ellipse and rounded rectangle take it, limited as above, placed for a
+// pen of `penWidth` (PenOffset).
+QRectF DrawableRect(const Box& box, int penWidth);
+// Strokes `outline` with a solid pen of `penWidth` and `color`, antialiased, the same way for
+// every width (Qt draws one-pixel pens with a stroker of its own that blurs curves).
+void DrawOutline(QPainter& painter, const QPainterPath& outline, const QColor& color, int penWidth);
 
 // The stacked line layout of one name: lines up to the first empty one, centred as a block on a
 // picture of `size`, gap between lines, shifted by (shiftX, -shiftY).

@@ -11,6 +11,8 @@
 #include <QStyleOptionGroupBox>
 #include <QToolButton>
 
+#include <limits>
+
 using namespace velmr;
 using namespace Qt::StringLiterals;
 
@@ -51,6 +53,52 @@ TEST_F(ControlFormTest, ShowsThePanelOfTheDocumentsKind)
     form->Collapse();
     EXPECT_EQ(form->size(), QSize(173, 2));
     EXPECT_EQ(form->windowTitle(), u"印影編集"_s);
+}
+
+TEST_F(ControlFormTest, FontChoosersOpenOnTheSealsFontAndUnchangedWriteNothing)
+{
+    seal::TMDIChild& name = NewNameSeal();
+    name.NameStamp.FontName.Assign("MS Mincho");
+    name.NameStamp.FontName.bytes[30] = 'x'; // after the terminator, as a file may hold it
+    name.NameStamp.FontStyle = 0x0D;         // bold, underline, strike-out
+    name.NameStampEx.ExFontName.bytes = {'N', 'o', 'F', 'a', 'c', 'e', '\x81'};
+    name.NameStampEx.ExFontSize = -4;
+    name.NameStampEx.ExFontStyle = 0x02;
+    seal::TMDIChild& date = NewDateSeal();
+    date.DateStamp.FontNameU.Assign(seal::Sjis(u"ＭＳ Ｐ明朝"_s));
+    date.DateStamp.FontSizeU = 2000;
+    date.DateStamp.FontStyleU = 0x03;
+    date.DateStamp.FontNameM.Assign("Sans Serif");
+    date.DateStamp.FontNameL.bytes.fill('L'); // no terminator
+
+    struct Case
+    {
+        const char* button;
+        seal::TMDIChild& document;
+        platform::FontDialogChoice opened;
+    };
+    const Case cases[] = {
+        {"Button1", name, {u"MS Mincho"_s, 76, true, false}},
+        {"Button14", name, {u"NoFace\uFFFD"_s, -4, false, true}},
+        {"Button4", date, {u"ＭＳ Ｐ明朝"_s, 2000, true, true}},
+        {"Button7", date, {u"Sans Serif"_s, 36, true, false}},
+        {"Button8", date, {QString(40, u'L'), 48, true, false}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button);
+        form->ShowEditPanel(c.document);
+        const auto bytes = [](const seal::TMDIChild& d) {
+            return seal::ToBytes(d.NameStamp) + seal::ToBytes(d.NameStampEx) +
+                   seal::ToBytes(d.DateStamp) + seal::ToBytes(d.DateStampEx);
+        };
+        const std::string before = bytes(c.document);
+        dialogs.fontRequests.clear();
+        dialogs.fontsConfirmedUnchanged = 1;
+        Click(c.button);
+        ASSERT_EQ(dialogs.fontRequests.size(), 1u);
+        EXPECT_EQ(dialogs.fontRequests[0], c.opened);
+        EXPECT_EQ(bytes(c.document), before);
+    }
 }
 
 TEST_F(ControlFormTest, CaptionsAreExact)
@@ -200,24 +248,67 @@ TEST(PanelLogic, SizeTexts)
     EXPECT_EQ(panel::PrintedSizeText(0, 260), u"0.04"_s);
 }
 
-TEST(PanelLogic, FontChoices)
+TEST(PanelLogic, SizeButtonsStopAtOnePoint)
 {
-    const panel::FontChoice mincho{u"ＭＳ 明朝"_s, 76, 0x0D}; // bold, underline, strike-out
-    const QFont shown = panel::DialogFontOf(mincho);
-    EXPECT_EQ(shown.family(), u"IPAMincho"_s);
-    EXPECT_EQ(shown.pointSize(), 76);
-    EXPECT_TRUE(shown.bold());
-    // The dialog gives face, size, bold and italic; underline and strike-out stay as they were.
-    QFont chosen(u"IPAMincho"_s);
-    chosen.setPointSize(40);
-    chosen.setItalic(true);
-    EXPECT_EQ(panel::FontChoiceOf(chosen, mincho), (panel::FontChoice{u"ＭＳ 明朝"_s, 40, 0x0E}));
-    chosen.setFamily(u"IPAGothic"_s);
-    EXPECT_EQ(panel::FontChoiceOf(chosen, mincho).face, u"ＭＳ ゴシック"_s);
-    chosen.setFamily(u"DejaVu Sans"_s);
-    EXPECT_EQ(panel::FontChoiceOf(chosen, mincho).face, u"DejaVu Sans"_s);
-    // A size below one point opens the dialog at one point.
-    EXPECT_EQ(panel::DialogFontOf({u"ＭＳ 明朝"_s, -4, 0}).pointSize(), 1);
+    struct Case
+    {
+        std::int32_t size;
+        int points;
+        std::int32_t stepped;
+    };
+    constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr auto kMin = std::numeric_limits<std::int32_t>::min();
+    for (const Case c : {Case{76, -1, 75}, Case{76, 1, 77}, Case{2, -1, 1}, Case{1, -1, 1},
+                         Case{0, -1, 1}, Case{-4, -1, 1}, Case{-4, 1, 1}, Case{kMin, -1, 1},
+                         Case{kMax, 1, kMax}, Case{kMax, -1, kMax - 1}})
+        EXPECT_EQ(panel::SteppedFontSize(c.size, c.points), c.stepped) << c.size << c.points;
+}
+
+TEST(PanelLogic, ChosenFontsReachTheRecordAndUnchangedOnesKeepItsBytes)
+{
+    // Face fields as files hold them: bytes after the terminator, a byte that is no Shift-JIS.
+    seal::Text40 mincho;
+    mincho.Assign(seal::Sjis(u"ＭＳ 明朝"_s));
+    std::fill(mincho.bytes.begin() + 20, mincho.bytes.end(), 'x');
+    seal::Text40 broken;
+    broken.bytes = {'A', '\x81', '\0', 'y'};
+    seal::Text40 gothic;
+    gothic.Assign(seal::Sjis(u"ＭＳ ゴシック"_s));
+
+    struct Case
+    {
+        const char* what;
+        const seal::Text40& face;
+        platform::FontDialogChoice chosen; // the face "" stands for the record's own
+        const seal::Text40& storedFace;
+        std::int32_t storedSize;
+        std::uint8_t storedStyle;
+    };
+    // The record: 76 points, bold, underline and strike-out (0x0D).
+    const Case cases[] = {
+        {"unchanged", mincho, {u""_s, 76, true, false}, mincho, 76, 0x0D},
+        {"unreadable face unchanged", broken, {u""_s, 76, true, false}, broken, 76, 0x0D},
+        {"italic", mincho, {u""_s, 76, true, true}, mincho, 76, 0x0F},
+        {"not bold", mincho, {u""_s, 76, false, false}, mincho, 76, 0x0C},
+        {"size from a file", mincho, {u""_s, -4, true, false}, mincho, -4, 0x0D},
+        {"other face", mincho, {u"ＭＳ ゴシック"_s, 40, true, false}, gothic, 40, 0x0D},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        seal::Text40 face = c.face;
+        std::int32_t size = 76;
+        std::uint8_t style = 0x0D;
+        const panel::FontChoice before{face.ToUnicode(), size, style};
+        const platform::FontDialogChoice opened = panel::DialogFontOf(before);
+        EXPECT_EQ(opened, (platform::FontDialogChoice{before.face, 76, true, false}));
+        platform::FontDialogChoice chosen = c.chosen;
+        if (chosen.face.isEmpty())
+            chosen.face = opened.face;
+        panel::StoreFont(panel::FontChoiceOf(chosen, before), face, size, style);
+        EXPECT_EQ(face.bytes, c.storedFace.bytes);
+        EXPECT_EQ(size, c.storedSize);
+        EXPECT_EQ(style, c.storedStyle);
+    }
 }
 
 } // namespace

@@ -63,8 +63,7 @@ TEST_F(DatePanelTest, LoadingWritesNothingAndEachControlWritesItsFields)
         std::function<void(DatePanelTest&)> act;
         std::function<void(DateStampRecord&, DateStampExRecord&)> expect;
     };
-    QFont chosen(u"IPAGothic"_s);
-    chosen.setPointSize(12);
+    const platform::FontDialogChoice chosen{u"ＭＳ ゴシック"_s, 12, false, false};
     const Case cases[] = {
         {"Edit5", [](auto& t) { t.TypeAtEnd(t.Edit("Edit5"), u"課"_s); },
          [](auto& d, auto&) { d.Text1.Assign(Sjis(u"経理部課"_s)); }},

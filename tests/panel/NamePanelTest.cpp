@@ -74,12 +74,7 @@ TEST_F(NamePanelTest, LoadingWritesNothingAndEachControlWritesItsField)
         std::function<void(NamePanelTest&)> act;
         std::function<void(NameStampRecord&, NameStampExRecord&)> expect;
     };
-    const QFont gothic20 = [] {
-        QFont font(u"IPAGothic"_s);
-        font.setPointSize(20);
-        font.setBold(true);
-        return font;
-    }();
+    const platform::FontDialogChoice gothic20{u"ＭＳ ゴシック"_s, 20, true, false};
     const Case cases[] = {
         {"Edit1", [](auto& t) { t.TypeAtEnd(t.Edit("Edit1"), u"田"_s); },
          [](auto& n, auto&) { n.Text1.Assign(Sjis(u"山田"_s)); }},
@@ -95,7 +90,6 @@ TEST_F(NamePanelTest, LoadingWritesNothingAndEachControlWritesItsField)
              t.Click("Button1");
          },
          [](auto& n, auto&) {
-             // The platform face the dialog showed keeps the seal's Windows name.
              n.FontName.Assign(Sjis(u"ＭＳ ゴシック"_s));
              n.FontSize = 20;
              n.FontStyle = seal::kStyleBold;
@@ -300,20 +294,19 @@ TEST_F(NamePanelTest, SizeDisplay)
     EXPECT_EQ(Text("StaticText3"), u"5.0 mm"_s);
 }
 
-TEST_F(NamePanelTest, SmallerCharactersGoBelowZeroWithoutHarm)
+TEST_F(NamePanelTest, SmallerCharactersStopAtOnePoint)
 {
     seal::TMDIChild& document = NewNameSeal();
     for (int i = 0; i < 80; ++i)
         Click("Button3");
-    EXPECT_EQ(document.NameStamp.FontSize, 76 - 80);
-    EXPECT_EQ(form->FontDialog(1).size, -4);
-    // The frame is still drawn: red pixels on the ring at the top of the 297-pixel picture.
-    const QImage seal = document.Image1()->grab().toImage();
-    ASSERT_EQ(seal.size(), QSize(297, 297));
-    int red = 0;
-    for (int y = 25; y < 38; ++y)
-        red += seal.pixel(148, y) == qRgb(255, 0, 0) ? 1 : 0;
-    EXPECT_GE(red, 2);
+    EXPECT_EQ(document.NameStamp.FontSize, 1);
+    EXPECT_EQ(form->FontDialog(1).size, 1);
+    // A size no button makes, from a file, stays until a size button is pressed.
+    document.NameStampEx.ExFontSize = -4;
+    form->ShowEditPanel(document);
+    EXPECT_EQ(document.NameStampEx.ExFontSize, -4);
+    Click("Button20");
+    EXPECT_EQ(document.NameStampEx.ExFontSize, 1);
 }
 
 TEST_F(NamePanelTest, TextsAreShiftJisAndKeptToEightBytes)
@@ -374,20 +367,16 @@ TEST_F(NamePanelTest, FontDialogKeepsItsFontAndCancelChangesNothing)
     seal::TMDIChild& document = NewNameSeal();
     Click("Button1"); // cancelled
     ASSERT_EQ(dialogs.fontRequests.size(), 1u);
-    EXPECT_EQ(dialogs.fontRequests[0].family(), u"IPAMincho"_s);
-    EXPECT_EQ(dialogs.fontRequests[0].pointSize(), 76);
-    EXPECT_TRUE(dialogs.fontRequests[0].bold());
+    EXPECT_EQ(dialogs.fontRequests[0],
+              (platform::FontDialogChoice{u"ＭＳ 明朝"_s, 76, true, false}));
     EXPECT_EQ(document.NameStamp.FontSize, 76);
 
     Click("Button2");
     Click("Button2");
     Click("Button1");
-    EXPECT_EQ(dialogs.fontRequests[1].pointSize(), 78)
-        << "the size buttons act on the dialog's font";
-    QFont chosen(u"IPAPGothic"_s);
-    chosen.setPointSize(30);
-    chosen.setItalic(true);
-    dialogs.fontAnswers.push_back(chosen);
+    EXPECT_EQ(dialogs.fontRequests[1].points, 78) << "the size buttons act on the dialog's font";
+    dialogs.fontAnswers.push_back(
+        platform::FontDialogChoice{u"ＭＳ Ｐゴシック"_s, 30, false, true});
     Click("Button1");
     EXPECT_EQ(document.NameStamp.FontName.ToUnicode(), u"ＭＳ Ｐゴシック"_s);
     EXPECT_EQ(document.NameStamp.FontSize, 30);

@@ -1,5 +1,7 @@
 #include "seal/NameSealRenderer.h"
 
+#include "seal/DateSealRenderer.h"
+
 #include <QFontMetrics>
 #include <gtest/gtest.h>
 
@@ -321,6 +323,48 @@ TEST(NameSealRenderer, WildRecordsDrawWithoutHarm)
     huge.Text1.Assign("");
     const QImage image = RenderNameSeal(huge, {}, kDpi);
     EXPECT_EQ(InkCount(image, image.rect(), false), 0);
+}
+
+// What is wrong with a stroke of pen `width` across `line` (a row or column of pixels), whose
+// outline lies at `edge` along it: the pen covers `width` whole pixels in full colour from
+// edge − width / 2, and the pixels beside them stay white. Empty when nothing is wrong.
+std::string StrokeFault(const QImage& image, QLine line, int edge, int width)
+{
+    const QPoint step = (line.p2() - line.p1()) /
+                        std::max(1, line.dx() ? std::abs(line.dx()) : std::abs(line.dy()));
+    const int first = edge - width / 2;
+    std::string fault;
+    for (QPoint p = line.p1(); p != line.p2() + step; p += step) {
+        const int along = line.dx() ? p.x() : p.y();
+        const int ink = 255 - qGreen(image.pixel(p)); // red or black on white
+        const bool core = along >= first && along < first + width;
+        if (core ? ink < 250 : ink > 5)
+            fault += std::to_string(along) + ":" + std::to_string(ink) + " ";
+    }
+    return fault;
+}
+
+TEST(SealStrokes, EveryPenWidthCoversWholePixels)
+{
+    for (int width = 1; width <= 6; ++width) {
+        SCOPED_TRACE(width);
+        for (const std::int32_t shape : {100, 0}) { // circle, rounded square
+            NameStampRecord name = NewNameStamp();
+            name.Text1.Assign("");
+            name.LineWidth = width;
+            name.CircleParameter = shape;
+            const QImage seal = RenderNameSeal(name, NewNameStampEx(), kDpi);
+            EXPECT_EQ(StrokeFault(seal, QLine(20, 148, 42, 148), 31, width), "") << shape;
+            EXPECT_EQ(StrokeFault(seal, QLine(254, 148, 276, 148), 265, width), "") << shape;
+            EXPECT_EQ(StrokeFault(seal, QLine(148, 20, 148, 42), 31, width), "") << shape;
+        }
+        DateStampRecord date = NewDateStamp();
+        date.LineWidth = width;
+        const QImage seal = RenderDateSeal(date, {}, kDpi);
+        EXPECT_EQ(StrokeFault(seal, QLine(90, 128, 90, 150), 139, width), "") << "band line";
+        EXPECT_EQ(StrokeFault(seal, QLine(90, 199, 90, 221), 210, width), "") << "band line";
+        EXPECT_EQ(StrokeFault(seal, QLine(49, 175, 71, 175), 60, width), "") << "ring";
+    }
 }
 
 TEST(NameSealRenderer, UnterminatedTextsDrawTheirBytes)

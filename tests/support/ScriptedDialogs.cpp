@@ -66,10 +66,15 @@ ScriptedDialogs::AskSaveFile(QWidget*, const platform::FileDialogRequest& reques
     return Next(saveAnswers, std::optional<platform::FileDialogChoice>());
 }
 
-std::optional<QFont> ScriptedDialogs::AskFont(QWidget*, const QFont& initial)
+std::optional<platform::FontDialogChoice>
+ScriptedDialogs::AskFont(QWidget*, const platform::FontDialogChoice& initial)
 {
     fontRequests.push_back(initial);
-    return Next(fontAnswers, std::optional<QFont>());
+    if (fontsConfirmedUnchanged > 0) {
+        --fontsConfirmedUnchanged;
+        return initial;
+    }
+    return Next(fontAnswers, std::optional<platform::FontDialogChoice>());
 }
 
 std::optional<QColor> ScriptedDialogs::AskColor(QWidget*, const QColor& initial)

@@ -36,8 +36,8 @@ public:
     std::vector<ShownMessage> messages;
     std::vector<platform::FileDialogRequest> openRequests;
     std::vector<platform::FileDialogRequest> saveRequests;
-    std::vector<QString> modalForms;   // window titles of the forms run modally
-    std::vector<QFont> fontRequests;   // the fonts the font dialogs opened with
+    std::vector<QString> modalForms;                      // window titles of the forms run modally
+    std::vector<platform::FontDialogChoice> fontRequests; // the fonts the choosers opened with
     std::vector<QColor> colorRequests; // the colours the colour dialogs opened with
 
     std::vector<ShownQuestion> saveChangesQuestions;
@@ -46,7 +46,8 @@ public:
     std::deque<platform::SaveChangesAnswer> saveChangesAnswers; // default: Cancel
     std::deque<std::optional<platform::FileDialogChoice>> openAnswers;
     std::deque<std::optional<platform::FileDialogChoice>> saveAnswers;
-    std::deque<std::optional<QFont>> fontAnswers;
+    std::deque<std::optional<platform::FontDialogChoice>> fontAnswers;
+    int fontsConfirmedUnchanged = 0; // choosers to confirm as they opened, before fontAnswers
     std::deque<std::optional<QColor>> colorAnswers;
     // Acts on a modal form while it "runs"; returns the result code. Default: Rejected.
     std::deque<std::function<int(QDialog&)>> modalAnswers;
@@ -75,7 +76,8 @@ public:
     AskOpenFile(QWidget* parent, const platform::FileDialogRequest& request) override;
     std::optional<platform::FileDialogChoice>
     AskSaveFile(QWidget* parent, const platform::FileDialogRequest& request) override;
-    std::optional<QFont> AskFont(QWidget* parent, const QFont& initial) override;
+    std::optional<platform::FontDialogChoice>
+    AskFont(QWidget* parent, const platform::FontDialogChoice& initial) override;
     std::optional<QColor> AskColor(QWidget* parent, const QColor& initial) override;
     int RunModal(QDialog& form) override;
     std::unique_ptr<platform::ProgressReport> BeginProgress(QWidget* parent, const QString& title,
