@@ -29,7 +29,7 @@ public:
     std::vector<ShownMessage> messages;
     std::vector<platform::FileDialogRequest> openRequests;
     std::vector<platform::FileDialogRequest> saveRequests;
-    std::vector<QString> modalForms; // window titles of the forms run modally
+    std::vector<QString> modalForms;   // window titles of the forms run modally
     std::vector<QFont> fontRequests;   // the fonts the font dialogs opened with
     std::vector<QColor> colorRequests; // the colours the colour dialogs opened with
 
@@ -53,6 +53,8 @@ public:
     std::vector<ShownProgress> progress;
     // Cancel the progress display after this many reports (negative: never).
     int cancelProgressAfter = -1;
+    // Called at every report, as the user acting while the operation runs.
+    std::function<void()> whileInProgress;
 
     QStringList MessageTexts() const;
 
