@@ -38,8 +38,10 @@ dither="$(timeout 20 xdotool search --sync --onlyvisible --name '^減色処理$'
     fail "the colour reduction dialog did not open"
 import -window root "$shots/colour-reduction-dialog.png"
 xdotool windowfocus --sync "$dither"
+# Both clicks reach the program together, so the second is waiting while the first one's work
+# runs and lets the window system breathe.
 started=$(date +%s%N)
-xdotool mousemove --window "$dither" 85 228 click --repeat 2 --delay 60 1
+xdotool mousemove --window "$dither" 85 228 click --repeat 2 --delay 1 1
 sleep 0.4
 import -window root "$shots/colour-reduction-running.png"
 alive
