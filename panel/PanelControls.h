@@ -3,12 +3,8 @@
 #include "platform/RadioGroup.h"
 
 #include <QLineEdit>
-#include <QStringList>
 #include <QValidator>
 #include <QWidget>
-
-#include <functional>
-#include <vector>
 
 class QToolButton;
 
