@@ -3,15 +3,20 @@
 #include "image/FormControls.h"
 #include "image/ImgKit.h"
 #include "image/PictureDocument.h"
+#include "platform/RadioGroup.h"
 
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
+
+#include <algorithm>
 
 namespace velmr::image {
 namespace {
 const QString kTitle = QStringLiteral("瑠環印影ＭＧＲ");
 const QString kMessage = QStringLiteral("減色処理中");
 constexpr int kBits[] = {8, 4, 1};
+constexpr auto kSpacing = platform::RadioGroup::Spacing::Roomy;
 } // namespace
 
 TDitherForm::TDitherForm(QWidget* parent)
@@ -23,18 +28,18 @@ TDitherForm::TDitherForm(QWidget* parent)
     setWindowTitle(QStringLiteral("減色処理"));
     setFixedSize(266, 257);
 
-    RadioGroup1 = new ChoiceGroup(
+    RadioGroup1 = new platform::RadioGroup(
         QStringLiteral("RadioGroup1"), QStringLiteral("減色後のﾊﾟﾚｯﾄ色数"),
-        {QStringLiteral("２５６色"), QStringLiteral("１６色"), QStringLiteral("白黒２値")}, 1,
-        this);
+        {QStringLiteral("２５６色"), QStringLiteral("１６色"), QStringLiteral("白黒２値")}, 1, this,
+        kSpacing);
     RadioGroup1->setGeometry(8, 8, 121, 105);
-    RadioGroup2 =
-        new ChoiceGroup(QStringLiteral("RadioGroup2"), QStringLiteral("減色方法"),
-                        {QStringLiteral("誤差拡散法"), QStringLiteral("近似色")}, 1, this);
+    RadioGroup2 = new platform::RadioGroup(
+        QStringLiteral("RadioGroup2"), QStringLiteral("減色方法"),
+        {QStringLiteral("誤差拡散法"), QStringLiteral("近似色")}, 1, this, kSpacing);
     RadioGroup2->setGeometry(137, 8, 121, 105);
-    RadioGroup3 = new ChoiceGroup(
+    RadioGroup3 = new platform::RadioGroup(
         QStringLiteral("RadioGroup3"), QStringLiteral("減色時のﾊﾟﾚｯﾄ"),
-        {QStringLiteral("最適化ﾊﾟﾚｯﾄ"), QStringLiteral("固定(Windows標準色)")}, 1, this);
+        {QStringLiteral("最適化ﾊﾟﾚｯﾄ"), QStringLiteral("固定(Windows標準色)")}, 1, this, kSpacing);
     RadioGroup3->setGeometry(8, 120, 250, 81);
 
     bOK = new QPushButton(QStringLiteral("OK"), this);
@@ -45,7 +50,7 @@ TDitherForm::TDitherForm(QWidget* parent)
     bCancel->setObjectName(QStringLiteral("bCancel"));
     bCancel->setGeometry(144, 216, 75, 25);
 
-    connect(RadioGroup1, &ChoiceGroup::Click, this, &TDitherForm::RadioGroup1Click);
+    connect(RadioGroup1, &platform::RadioGroup::Click, this, &TDitherForm::RadioGroup1Click);
     connect(bOK, &QPushButton::clicked, this, &TDitherForm::bOKClick);
     connect(bCancel, &QPushButton::clicked, this, &TDitherForm::bCancelClick);
 }
@@ -88,8 +93,10 @@ void TDitherForm::RadioGroup1Click()
 
 TDitherForm::Reduction TDitherForm::Chosen() const
 {
-    const auto item = [](const ChoiceGroup* group) {
-        return group->isEnabled() && group->ItemIndex() > 0 ? group->ItemIndex() : 0;
+    // A group is read as it shows, enabled or not; one without a selection counts as its first
+    // item.
+    const auto item = [](const platform::RadioGroup* group) {
+        return std::max(group->ItemIndex(), 0);
     };
     Reduction reduction;
     const int colours = RadioGroup1->ItemIndex();
@@ -101,6 +108,10 @@ TDitherForm::Reduction TDitherForm::Chosen() const
 
 void TDitherForm::bOKClick()
 {
+    // The conversion shows progress; nothing may start a second one while it runs.
+    if (converting_)
+        return;
+    const QScopedValueRollback busy(converting_, true);
     PictureDocument* document = TargetChild;
     const Reduction reduction = Chosen();
     // A two-colour picture offers no choice: OK only closes.

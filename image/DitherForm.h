@@ -4,9 +4,12 @@
 
 class QPushButton;
 
+namespace velmr::platform {
+class RadioGroup;
+}
+
 namespace velmr::image {
 
-class ChoiceGroup;
 class PictureDocument;
 
 // The colour reduction dialog "減色処理": reduces a bitmap seal's picture to 256 colours, 16
@@ -24,8 +27,8 @@ public:
     void SetMainWindow(QWidget* mainWindow) { mainWindow_ = mainWindow; }
 
     // The arguments of ImgKitConvertColor that the groups give: bits per pixel, palette, dither.
-    // A group that is disabled or has no selection counts as its first item, so black and white
-    // is always error diffusion on the luminance.
+    // Each group is read as it shows, also while disabled (black and white keeps the method
+    // shown); a group without a selection counts as its first item.
     struct Reduction
     {
         int bits = 0;
@@ -40,9 +43,9 @@ public:
     void bCancelClick();
 
     PictureDocument* TargetChild = nullptr;
-    ChoiceGroup* RadioGroup1; // colours after reduction: 256, 16, black and white
-    ChoiceGroup* RadioGroup2; // method: error diffusion, nearest colour
-    ChoiceGroup* RadioGroup3; // palette: optimised, fixed standard colours
+    platform::RadioGroup* RadioGroup1; // colours after reduction: 256, 16, black and white
+    platform::RadioGroup* RadioGroup2; // method: error diffusion, nearest colour
+    platform::RadioGroup* RadioGroup3; // palette: optimised, fixed standard colours
     QPushButton* bOK;
     QPushButton* bCancel;
 
@@ -52,6 +55,7 @@ protected:
 
 private:
     QWidget* mainWindow_ = nullptr;
+    bool converting_ = false; // while OK's conversion runs
 };
 
 } // namespace velmr::image

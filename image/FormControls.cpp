@@ -1,51 +1,11 @@
 #include "image/FormControls.h"
 
-#include <QButtonGroup>
 #include <QDialog>
-#include <QGridLayout>
-#include <QRadioButton>
 #include <QWindow>
 
 #include <limits>
 
 namespace velmr::image {
-
-ChoiceGroup::ChoiceGroup(const QString& name, const QString& title, const QStringList& items,
-                         int columns, QWidget* parent)
-    : QGroupBox(title, parent), group_(new QButtonGroup(this))
-{
-    setObjectName(name);
-    auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(8, 2, 4, 4);
-    grid->setHorizontalSpacing(4);
-    grid->setVerticalSpacing(0);
-    for (int i = 0; i < items.size(); ++i) {
-        auto* item = new QRadioButton(items[i], this);
-        item->setObjectName(name + QStringLiteral("_%1").arg(i));
-        group_->addButton(item, i);
-        grid->addWidget(item, i / columns, i % columns);
-        items_.push_back(item);
-    }
-    connect(group_, &QButtonGroup::idClicked, this, [this](int) { Q_EMIT Click(); });
-}
-
-int ChoiceGroup::ItemIndex() const
-{
-    return group_->checkedId();
-}
-
-void ChoiceGroup::SetItemIndex(int index)
-{
-    if (index >= 0 && index < Count()) {
-        items_[std::size_t(index)]->setChecked(true);
-        return;
-    }
-    // No item: the exclusive group would keep its checked button otherwise.
-    group_->setExclusive(false);
-    for (QRadioButton* item : items_)
-        item->setChecked(false);
-    group_->setExclusive(true);
-}
 
 void CentreOn(QDialog& dialog, const QWidget* mainWindow)
 {

@@ -2,6 +2,7 @@
 
 #include "image/ImgKit.h"
 #include "image/PackedDib.h"
+#include "image/Quantize.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -9,7 +10,6 @@
 #include <QScreen>
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 namespace velmr::image {
@@ -26,22 +26,6 @@ std::uint8_t OnWhite(int channel, int alpha)
 {
     return std::uint8_t((channel * alpha + 255 * (255 - alpha) + 127) / 255);
 }
-
-// A channel of a bit-field pixel, widened to 8 bits.
-struct Channel
-{
-    std::uint32_t mask = 0;
-    int shift = 0;
-    std::uint32_t top = 0; // the channel's largest value
-
-    explicit Channel(std::uint32_t m)
-        : mask(m), shift(m ? std::countr_zero(m) : 0), top(m ? m >> shift : 0)
-    {}
-    int operator()(std::uint32_t pixel) const
-    {
-        return top ? int(((pixel & mask) >> shift) * 255 / top) : 0;
-    }
-};
 
 std::vector<std::uint8_t> NewDib(int width, int height, int bits, std::uint32_t colours,
                                  const QImage& from)
@@ -179,36 +163,13 @@ QImage DeepToQImage(std::span<const std::uint8_t> dib, const DibLayout& layout)
     QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull())
         return {};
-    const std::uint8_t* rows = dib.data() + layout.bitsOffset;
-    const bool fields = layout.compression == kCompressionBitFields;
-    // 16 bits without bit fields are 5-5-5; 32 bits are blue, green, red and an unused byte.
-    const std::uint32_t defaults16[3] = {0x7C00, 0x03E0, 0x001F};
-    const std::uint32_t defaults32[3] = {0xFF0000, 0x00FF00, 0x0000FF};
-    const std::uint32_t* fallback = layout.bitCount == 16 ? defaults16 : defaults32;
-    const Channel red(fields ? ReadU32(dib, kInfoHeaderSize) : fallback[0]);
-    const Channel green(fields ? ReadU32(dib, kInfoHeaderSize + 4) : fallback[1]);
-    const Channel blue(fields ? ReadU32(dib, kInfoHeaderSize + 8) : fallback[2]);
+    // The library's own row reader widens 16- and 32-bit fields, rounding as everywhere else.
+    DibRowReader reader(dib, layout);
     for (int y = 0; y < height; ++y) {
-        const std::uint8_t* in = rows + std::size_t(height - 1 - y) * layout.rowBytes;
+        const std::uint8_t* in = reader.Row(y);
         QRgb* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-        switch (layout.bitCount) {
-        case 24:
-            for (int x = 0; x < width; ++x, in += 3)
-                out[x] = qRgb(in[2], in[1], in[0]);
-            break;
-        case 16:
-            for (int x = 0; x < width; ++x, in += 2) {
-                const std::uint32_t pixel = std::uint32_t(in[0] | in[1] << 8);
-                out[x] = qRgb(red(pixel), green(pixel), blue(pixel));
-            }
-            break;
-        default:
-            for (int x = 0; x < width; ++x, in += 4) {
-                const std::uint32_t pixel = ReadU32(std::span(in, 4), 0);
-                out[x] = qRgb(red(pixel), green(pixel), blue(pixel));
-            }
-            break;
-        }
+        for (int x = 0; x < width; ++x, in += 3)
+            out[x] = qRgb(in[2], in[1], in[0]);
     }
     return image;
 }

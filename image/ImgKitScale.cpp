@@ -4,13 +4,8 @@
 #include "platform/UserDialogs.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
-#include <thread>
 #include <type_traits>
 
 #if defined(__SSE2__)
@@ -409,67 +404,17 @@ ImgKitImage ImgKitImageSize(ImgKitImage image, const QString& title, const QStri
     put32(28, ReadU32(dib, 28));
     std::uint8_t* bits = out.data() + kInfoHeaderSize;
 
-    // A big picture is scaled in two bands at once, the lower one on a helper thread; this thread
-    // keeps the progress display and tells the helper to stop when the user cancels. Small ones
-    // are not worth a thread.
-    const std::uint64_t work = std::uint64_t(width) * std::uint64_t(height) +
-                               std::uint64_t(layout->width) * std::uint64_t(srcHeight);
-    const bool split = height >= 64 && work >= 400'000 && std::thread::hardware_concurrency() > 1;
-    const int middle = split ? height / 2 : height;
-    const std::int64_t total = BandUnits(down, srcHeight, height, 0, middle) +
-                               BandUnits(down, srcHeight, height, middle, height);
-    UnitProgress progress(*report, total);
-    std::atomic<bool> stop = false;
-    std::atomic<std::int64_t> helperDone = 0;
-    std::mutex mutex;
-    std::condition_variable helperEnded;
-    bool helperFinished = !split; // under `mutex`
-    bool helperFailed = false;
-    std::thread helper;
-    if (split) {
-        helper = std::thread([&] {
-            try {
-                ScaleBand(dib, *layout, across, down, width, height, bits, std::size_t(rowBytes),
-                          middle, height, [&](int units) {
-                              helperDone.fetch_add(units, std::memory_order_relaxed);
-                              return !stop.load(std::memory_order_relaxed);
-                          });
-            } catch (...) {
-                helperFailed = true;
-            }
-            const std::lock_guard lock(mutex);
-            helperFinished = true;
-            helperEnded.notify_one();
-        });
-    }
-    std::int64_t reported = 0;
-    const auto tick = [&](int units) {
-        // The helper's work is counted in as it goes.
-        const std::int64_t helper = helperDone.load(std::memory_order_relaxed);
-        const bool go = progress.Add(units + helper - reported);
-        reported = helper;
-        return go;
-    };
+    // One band of all the rows, on this thread: the progress display keeps the user's input out
+    // while it runs.
+    UnitProgress progress(*report, BandUnits(down, srcHeight, height, 0, height));
     bool finished = false;
     try {
         finished = ScaleBand(dib, *layout, across, down, width, height, bits, std::size_t(rowBytes),
-                             0, middle, tick);
+                             0, height, [&](int units) { return progress.Add(units); });
     } catch (...) {
         finished = false;
     }
     if (!finished)
-        stop = true;
-    // Waiting for the helper, the progress display stays alive.
-    for (std::unique_lock lock(mutex); !helperEnded.wait_for(lock, std::chrono::milliseconds(20),
-                                                             [&] { return helperFinished; });) {
-        lock.unlock();
-        if (!tick(0))
-            stop = true;
-        lock.lock();
-    }
-    if (helper.joinable())
-        helper.join();
-    if (!finished || helperFailed || stop)
         return 0;
     return ImgKitFromPackedDib(std::move(out));
 }

@@ -4,11 +4,13 @@
 #include "image/ImgKit.h"
 #include "image/PackedDib.h"
 #include "image/PictureDocument.h"
+#include "platform/RadioGroup.h"
 #include "platform/UserDialogs.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -59,8 +61,9 @@ TResizeForm::TResizeForm(QWidget* parent)
     Edit2->setGeometry(48, 44, 89, 21);
     Label4 = NewLabel(QStringLiteral("Label4"), QStringLiteral("ﾋﾟｸｾﾙ"), 144, 47, this);
 
-    RadioGroup = new ChoiceGroup(QStringLiteral("RadioGroup"), QStringLiteral("縦横比率"),
-                                 {QStringLiteral("比率固定"), QStringLiteral("任意比率")}, 2, this);
+    RadioGroup = new platform::RadioGroup(QStringLiteral("RadioGroup"), QStringLiteral("縦横比率"),
+                                          {QStringLiteral("比率固定"), QStringLiteral("任意比率")},
+                                          2, this, platform::RadioGroup::Spacing::Roomy);
     RadioGroup->setGeometry(8, 74, 217, 45);
     RadioGroup->SetItemIndex(0);
 
@@ -131,6 +134,10 @@ void TResizeForm::Edit2Change()
 
 void TResizeForm::bOKClick()
 {
+    // The scaling shows progress; nothing may start a second one while it runs.
+    if (scaling_)
+        return;
+    const QScopedValueRollback busy(scaling_, true);
     const std::int32_t width = LeadingInteger(Edit1->text());
     const std::int32_t height = LeadingInteger(Edit2->text());
     if (width < 1 || height < 1)

@@ -8,9 +8,12 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace velmr::platform {
+class RadioGroup;
+}
+
 namespace velmr::image {
 
-class ChoiceGroup;
 class PictureDocument;
 
 // The resize dialog "KORVAN 縮小／拡大": scales a bitmap seal's picture to the width and height the
@@ -34,13 +37,13 @@ public:
     void bCancelClick();
 
     PictureDocument* TargetChild = nullptr;
-    QLineEdit* Edit1;        // width in pixels
-    QLineEdit* Edit2;        // height in pixels
-    QLabel* Label1;          // "横"
-    QLabel* Label2;          // "縦"
-    QLabel* Label3;          // "ﾋﾟｸｾﾙ" beside the width
-    QLabel* Label4;          // "ﾋﾟｸｾﾙ" beside the height
-    ChoiceGroup* RadioGroup; // aspect ratio: fixed, any
+    QLineEdit* Edit1;                 // width in pixels
+    QLineEdit* Edit2;                 // height in pixels
+    QLabel* Label1;                   // "横"
+    QLabel* Label2;                   // "縦"
+    QLabel* Label3;                   // "ﾋﾟｸｾﾙ" beside the width
+    QLabel* Label4;                   // "ﾋﾟｸｾﾙ" beside the height
+    platform::RadioGroup* RadioGroup; // aspect ratio: fixed, any
     QPushButton* bOK;
     QPushButton* bCancel;
 
@@ -61,6 +64,7 @@ private:
     void Coupled(QLineEdit* changed);
 
     QWidget* mainWindow_ = nullptr;
+    bool scaling_ = false; // while OK's scaling runs
 };
 
 } // namespace velmr::image

@@ -17,9 +17,13 @@ class QPushButton;
 class QSlider;
 class QToolButton;
 
+namespace velmr::platform {
+class RadioGroup;
+}
+
 namespace velmr::panel {
 
-class RadioGroup;
+using platform::RadioGroup;
 class SjisEdit;
 class UpDown;
 

@@ -1,16 +1,11 @@
 #pragma once
 
-#include <QGroupBox>
+#include "platform/RadioGroup.h"
+
 #include <QLineEdit>
-#include <QStringList>
 #include <QValidator>
 #include <QWidget>
 
-#include <functional>
-#include <vector>
-
-class QButtonGroup;
-class QRadioButton;
 class QToolButton;
 
 // The small controls the editing panel is made of, each behaving as the panel's handlers expect:
@@ -18,29 +13,8 @@ class QToolButton;
 // change raises it.
 namespace velmr::panel {
 
-// A titled box of radio buttons laid out in columns, with one item selected or none.
-class RadioGroup final : public QGroupBox
-{
-    Q_OBJECT
-public:
-    RadioGroup(const QString& name, const QString& title, const QStringList& items, int columns,
-               QWidget* parent);
-
-    // The selected item, -1 when none is.
-    int ItemIndex() const;
-    // Selects `index` (-1: none). Raises Click when the selection changes.
-    void SetItemIndex(int index);
-    int Count() const { return static_cast<int>(items_.size()); }
-    QRadioButton* Item(int index) const { return items_.at(static_cast<std::size_t>(index)); }
-
-Q_SIGNALS:
-    // The selection changed, by a click or by the program.
-    void Click();
-
-private:
-    QButtonGroup* group_;
-    std::vector<QRadioButton*> items_;
-};
+// The panel's radio groups are the program's one titled radio-group widget.
+using platform::RadioGroup;
 
 // Arrows that step a position inside a range, beside a display they do not fill themselves.
 // Setting the position clamps it to the range and raises nothing; an arrow raises Click after it

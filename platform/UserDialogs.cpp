@@ -5,10 +5,12 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QDialog>
+#include <QEvent>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -109,13 +111,84 @@ private:
     }
 };
 
-// A QProgressDialog that appears only when the operation runs longer than half a second.
+// The events by which the user acts on a window.
+bool IsUserInput(const QEvent& event)
+{
+    switch (event.type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::NonClientAreaMouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonRelease:
+    case QEvent::NonClientAreaMouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::InputMethod:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TouchCancel:
+    case QEvent::TabletPress:
+    case QEvent::TabletMove:
+    case QEvent::TabletRelease:
+    case QEvent::NativeGesture:
+    case QEvent::Gesture:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        return true;
+    case QEvent::Close:
+        return event.spontaneous(); // the window manager's close button
+    default:
+        return false;
+    }
+}
+
+// While a long operation runs on the user-interface thread, drops every user input meant for
+// anything but the operation's own progress dialog: the display may repaint and its cancel
+// button may be pressed, but no click or key reaches the program's other windows, so nothing
+// runs code on a picture that is half-converted. Input dropped is gone, not delivered later.
+class InputBlocker final : public QObject
+{
+public:
+    explicit InputBlocker(const QWidget& allowed) : allowed_(allowed)
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~InputBlocker() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+    bool eventFilter(QObject* receiver, QEvent* event) override
+    {
+        return IsUserInput(*event) && !IsAllowed(receiver);
+    }
+
+private:
+    bool IsAllowed(const QObject* receiver) const
+    {
+        if (receiver->isWidgetType()) {
+            const auto* widget = static_cast<const QWidget*>(receiver);
+            return widget == &allowed_ || allowed_.isAncestorOf(widget);
+        }
+        return receiver->isWindowType() && receiver == allowed_.windowHandle();
+    }
+
+    const QWidget& allowed_;
+};
+
+// A QProgressDialog that appears only when the operation runs longer than half a second. From
+// its start to its end, user input reaches nothing but the dialog itself.
 class QtProgress final : public ProgressReport
 {
 public:
     QtProgress(QWidget* parent, const QString& title, const QString& message, bool cancellable)
         : dialog_(message, cancellable ? QStringLiteral("キャンセル") : QString(), 0, kSteps,
-                  parent)
+                  parent),
+          blocker_(dialog_)
     {
         dialog_.setWindowTitle(title);
         dialog_.setWindowModality(Qt::ApplicationModal);
@@ -132,6 +205,7 @@ public:
         const int step = static_cast<int>(std::clamp(done, 0.0, 1.0) * kSteps);
         if (step != dialog_.value())
             dialog_.setValue(step); // also shows the dialog once the minimum duration has passed
+        // Repaints, and the dialog's own cancel button; the blocker keeps all other input out.
         QCoreApplication::processEvents();
         return !dialog_.wasCanceled();
     }
@@ -139,6 +213,7 @@ public:
 private:
     static constexpr int kSteps = 1000;
     QProgressDialog dialog_;
+    InputBlocker blocker_; // declared after the dialog: removed before the dialog goes
 };
 
 std::unique_ptr<ProgressReport> QtDialogs::BeginProgress(QWidget* parent, const QString& title,

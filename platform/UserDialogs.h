@@ -66,12 +66,13 @@ struct FontDialogChoice
 };
 
 // A long operation's progress, shown to the user once the operation has run for about half a
-// second. Destroying it closes the dialog.
+// second. While it exists, no user input reaches the program's windows but the progress
+// display's own cancel button. Destroying it closes the dialog.
 class ProgressReport
 {
 public:
     virtual ~ProgressReport() = default;
-    // Reports the share done, 0 to 1, and lets the window system breathe. Returns false once the
+    // Reports the share done, 0 to 1, and lets the window system repaint. Returns false once the
     // user has asked to cancel; the operation then stops and leaves everything as it was.
     virtual bool Advance(double done) = 0;
 };

@@ -175,10 +175,12 @@ inline QRgb DibPixel(std::span<const std::uint8_t> dib, int x, int y)
         : bits == 16 ? 0x001Fu
                      : 0x0000FFu,
     };
+    // Each field widened to 8 bits, rounded.
     int channel[3];
     for (int i = 0; i < 3; ++i) {
         const int shift = std::countr_zero(masks[i]);
-        channel[i] = int(((word & masks[i]) >> shift) * 255 / (masks[i] >> shift));
+        const std::uint32_t top = masks[i] >> shift;
+        channel[i] = int((((word & masks[i]) >> shift) * 255 + top / 2) / top);
     }
     return qRgb(channel[0], channel[1], channel[2]);
 }

@@ -6,14 +6,20 @@
 #include "image/ImgKit.h"
 #include "image/PictureDocument.h"
 #include "image/ResizeForm.h"
+#include "platform/RadioGroup.h"
+#include "platform/UserDialogs.h"
 #include "seal/MdiChild.h"
 #include "seal/PictureControl.h"
 #include "tests/image/colour/ColourPictures.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/ScriptedDialogs.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -219,7 +225,7 @@ TEST_F(DitherFormTest, CaptionsAndToolWindow)
     EXPECT_EQ(form.RadioGroup1->title(), QStringLiteral("減色後のﾊﾟﾚｯﾄ色数"));
     EXPECT_EQ(form.RadioGroup2->title(), QStringLiteral("減色方法"));
     EXPECT_EQ(form.RadioGroup3->title(), QStringLiteral("減色時のﾊﾟﾚｯﾄ"));
-    const std::vector<std::pair<image::ChoiceGroup*, QStringList>> groups = {
+    const std::vector<std::pair<platform::RadioGroup*, QStringList>> groups = {
         {form.RadioGroup1,
          {QStringLiteral("２５６色"), QStringLiteral("１６色"), QStringLiteral("白黒２値")}},
         {form.RadioGroup2, {QStringLiteral("誤差拡散法"), QStringLiteral("近似色")}},
@@ -232,7 +238,8 @@ TEST_F(DitherFormTest, CaptionsAndToolWindow)
     }
     EXPECT_EQ(form.bOK->text(), QStringLiteral("OK"));
     EXPECT_EQ(form.bCancel->text(), QStringLiteral("キャンセル"));
-    EXPECT_EQ(form.findChild<image::ChoiceGroup*>(QStringLiteral("RadioGroup2")), form.RadioGroup2);
+    EXPECT_EQ(form.findChild<platform::RadioGroup*>(QStringLiteral("RadioGroup2")),
+              form.RadioGroup2);
     EXPECT_EQ(form.findChild<QPushButton*>(QStringLiteral("bOK")), form.bOK);
 }
 
@@ -311,8 +318,9 @@ TEST_F(DitherFormTest, ChoicesGiveTheirConversionArguments)
         int bits, paletteArgument, dither;
     };
     const Case cases[] = {
-        {0, 0, 0, 8, 0, 1}, {0, 1, 0, 8, 0, 0}, {0, 0, 1, 8, 1, 1}, {0, 1, 1, 8, 1, 0},
-        {1, 0, 0, 4, 0, 1}, {1, 1, 1, 4, 1, 0}, {2, 0, 0, 1, 0, 1},
+        {0, 0, 0, 8, 0, 1}, {0, 1, 0, 8, 0, 0}, {0, 0, 1, 8, 1, 1},
+        {0, 1, 1, 8, 1, 0}, {1, 0, 0, 4, 0, 1}, {1, 1, 1, 4, 1, 0},
+        {2, 0, 0, 1, 0, 1}, {2, 1, 0, 1, 0, 0}, {2, 1, 1, 1, 1, 0},
     };
     for (const Case& c : cases) {
         const ImgKitImage source = PictureOfType(image::kColorType24Bit, 33, 17);
@@ -389,18 +397,27 @@ TEST_F(DitherFormTest, CancelChangesNothing)
     EXPECT_TRUE(dialogs.progress.empty());
 }
 
-// A sixteen-colour picture offers black and white only, without a method or palette having been
-// chosen; OK diffuses the luminance, even when the groups last held "近似色" and the fixed palette.
-TEST_F(DitherFormTest, SixteenColoursGoToBlackAndWhiteByDiffusion)
+// A sixteen-colour picture offers black and white only, with method and palette disabled; OK
+// reads them as they show, whatever a previous use left there, and as the first items when they
+// show no selection (the dialog's first use).
+TEST_F(DitherFormTest, BlackAndWhiteReadsTheDisabledGroupsAsTheyShow)
 {
-    for (const bool usedBefore : {false, true}) {
+    struct Case
+    {
+        int method, palette; // items shown, -1 for none
+        int dither, paletteArgument;
+    };
+    const Case cases[] = {
+        {-1, -1, 1, 0}, {0, 0, 1, 0}, {1, 0, 0, 0}, {0, 1, 1, 1}, {1, 1, 0, 1},
+    };
+    for (const Case& c : cases) {
         image::TDitherForm fresh(&mainWindow);
-        if (usedBefore) {
+        if (c.method >= 0) {
             FakeDocument other(PictureOfType(image::kColorType24Bit));
             fresh.Prepare(other);
             Run(fresh, [&] {
-                Click(fresh.RadioGroup2->Item(1));
-                Click(fresh.RadioGroup3->Item(1));
+                Click(fresh.RadioGroup2->Item(c.method));
+                Click(fresh.RadioGroup3->Item(c.palette));
                 Click(fresh.bCancel);
             });
         }
@@ -408,25 +425,27 @@ TEST_F(DitherFormTest, SixteenColoursGoToBlackAndWhiteByDiffusion)
         const ImgKitImage source = test::PicturePalette(
             24, 16, 4, {qRgb(90, 90, 90), qRgb(150, 150, 150), qRgb(110, 130, 150)},
             [](int x, int y) { return (x / 8 + y / 4) % 3; });
-        const ImgKitImage diffused = image::ImgKitConvertColor(source, 1, 0, 1, {}, {});
-        const ImgKitImage threshold = image::ImgKitConvertColor(source, 1, 0, 0, {}, {});
+        const ImgKitImage expected =
+            image::ImgKitConvertColor(source, 1, c.paletteArgument, c.dither, {}, {});
+        const ImgKitImage other =
+            image::ImgKitConvertColor(source, 1, c.paletteArgument, 1 - c.dither, {}, {});
         FakeDocument picture(source);
         fresh.Prepare(picture);
         EXPECT_FALSE(fresh.RadioGroup2->isEnabled());
         EXPECT_FALSE(fresh.RadioGroup3->isEnabled());
-        EXPECT_EQ(fresh.RadioGroup2->ItemIndex(), usedBefore ? 1 : -1);
+        EXPECT_EQ(fresh.RadioGroup2->ItemIndex(), c.method);
         const Outcome outcome = Run(fresh, [&] { Click(fresh.bOK); });
         EXPECT_TRUE(outcome.closed);
         EXPECT_EQ(picture.PictureInfo().ColorType, image::kColorType1Bit);
         const auto got = image::ImgKitLock(picture.PictureHandle());
-        const auto want = image::ImgKitLock(diffused);
-        const auto other = image::ImgKitLock(threshold);
+        const auto want = image::ImgKitLock(expected);
+        const auto wrong = image::ImgKitLock(other);
         EXPECT_TRUE(std::equal(got.begin(), got.end(), want.begin(), want.end()))
-            << "used before: " << usedBefore;
-        EXPECT_FALSE(std::equal(got.begin(), got.end(), other.begin(), other.end()));
+            << "method " << c.method << ", palette " << c.palette;
+        EXPECT_FALSE(std::equal(got.begin(), got.end(), wrong.begin(), wrong.end()));
         EXPECT_EQ(picture.undoCopies, 1);
-        image::ImgKitMemFree(diffused);
-        image::ImgKitMemFree(threshold);
+        image::ImgKitMemFree(expected);
+        image::ImgKitMemFree(other);
     }
 }
 
@@ -527,6 +546,105 @@ TEST_F(DialogTest, BothDialogsCentreOnTheMainWindowWhenShown)
             dialog->hide();
         }
     }
+}
+
+// ---- Clicks while a picture is being worked on
+
+// OK clicked again while the picture is being converted or scaled (a double click) starts
+// nothing: one run of the library, one undo copy, the picture replaced once.
+TEST_F(DialogTest, SecondOkWhileWorkingStartsNothing)
+{
+    image::TDitherForm dither(&mainWindow);
+    image::TResizeForm resize(&mainWindow);
+    struct Case
+    {
+        QDialog* form;
+        QPushButton* ok;
+    };
+    const Case cases[] = {{&dither, dither.bOK}, {&resize, resize.bOK}};
+    for (const Case& c : cases) {
+        FakeDocument picture(PictureOfType(image::kColorType24Bit, 300, 200));
+        if (c.form == &dither) {
+            dither.Prepare(picture);
+        } else {
+            resize.Prepare(picture);
+            resize.Edit1->setText(QStringLiteral("150"));
+        }
+        dialogs.progress.clear();
+        int clicks = 0;
+        dialogs.whileInProgress = [&] {
+            if (clicks++ == 0)
+                Click(c.ok);
+        };
+        const Outcome outcome = Run(*c.form, [&] { Click(c.ok); });
+        dialogs.whileInProgress = nullptr;
+        const QString title = c.form->windowTitle();
+        EXPECT_TRUE(outcome.closed) << title.toStdString();
+        EXPECT_EQ(dialogs.progress.size(), 1u) << title.toStdString();
+        EXPECT_EQ(picture.undoCopies, 1) << title.toStdString();
+        EXPECT_EQ(picture.shows, 1) << title.toStdString();
+    }
+}
+
+// The real progress display: from its start, while it is still hidden, to its end, the user's
+// clicks and keys reach only its own cancel button; the rest of the program sees none of them,
+// neither then nor later.
+TEST(ProgressDisplay, InputReachesOnlyItsOwnCancelButton)
+{
+    QPushButton elsewhere(QStringLiteral("OK"));
+    elsewhere.setGeometry(10, 10, 80, 30);
+    elsewhere.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&elsewhere));
+    QSignalSpy clicked(&elsewhere, &QPushButton::clicked);
+    const QPoint middle(40, 15);
+    const auto post = [&](QWidget* to, QEvent::Type type) {
+        const QPointF at = middle, global = to->mapToGlobal(middle);
+        QCoreApplication::postEvent(
+            to, new QMouseEvent(type, at, global, Qt::LeftButton,
+                                type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                                Qt::NoModifier));
+    };
+    const auto postClick = [&](QWidget* to) {
+        post(to, QEvent::MouseButtonPress);
+        post(to, QEvent::MouseButtonRelease);
+    };
+    const auto postKey = [&](QWidget* to) {
+        QCoreApplication::postEvent(to, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, {}));
+        QCoreApplication::postEvent(to, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, {}));
+    };
+    {
+        const std::unique_ptr<platform::ProgressReport> report = platform::Dialogs().BeginProgress(
+            nullptr, QStringLiteral("瑠環印影ＭＧＲ"), QStringLiteral("減色処理中"), true);
+        postClick(&elsewhere);
+        postKey(&elsewhere);
+        EXPECT_TRUE(report->Advance(0.1));
+        EXPECT_EQ(clicked.count(), 0) << "before the display shows";
+
+        QProgressDialog* display = nullptr;
+        QElapsedTimer waited;
+        waited.start();
+        while ((!display || !display->isVisible()) && waited.elapsed() < 5000) {
+            report->Advance(0.2);
+            QTest::qSleep(20);
+            for (QWidget* top : QApplication::topLevelWidgets())
+                display = display ? display : qobject_cast<QProgressDialog*>(top);
+        }
+        ASSERT_NE(display, nullptr);
+        ASSERT_TRUE(display->isVisible());
+        postClick(&elsewhere);
+        EXPECT_TRUE(report->Advance(0.5));
+        EXPECT_EQ(clicked.count(), 0) << "while the display shows";
+
+        auto* cancel = display->findChild<QPushButton*>();
+        ASSERT_NE(cancel, nullptr);
+        postClick(cancel);
+        EXPECT_FALSE(report->Advance(0.6)) << "its cancel button still works";
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(clicked.count(), 0) << "dropped input is not delivered later";
+    postClick(&elsewhere);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(clicked.count(), 1) << "input flows again once the operation has ended";
 }
 
 // ---- Resize

@@ -122,6 +122,42 @@ TEST_F(ImgKitClipboardTest, PicturesBecomeQImagesWithTheirColours)
     EXPECT_TRUE(ImgKitToQImage(0).isNull());
 }
 
+// Five- and six-bit channels of 16-bit pictures widen to the nearest 8-bit level, as everywhere
+// in the library: v × 255 / 31 (or 63), rounded.
+TEST_F(ImgKitClipboardTest, SixteenBitChannelsRoundToTheNearestLevel)
+{
+    struct Case
+    {
+        std::vector<std::uint32_t> masks; // none: 5-5-5
+        int shift;                        // of the channel looked at
+        int (*channel)(QRgb);
+        std::vector<std::pair<std::uint32_t, int>> levels; // field value, 8-bit level
+    };
+    const std::vector<std::pair<std::uint32_t, int>> five = {{0, 0},    {1, 8},    {3, 25},
+                                                             {16, 132}, {30, 247}, {31, 255}};
+    const std::vector<std::pair<std::uint32_t, int>> six = {{0, 0},    {1, 4},    {3, 12},
+                                                            {32, 130}, {62, 251}, {63, 255}};
+    const Case cases[] = {
+        {{}, 10, qRed, five},
+        {{}, 0, qBlue, five},
+        {{0xF800, 0x7E0, 0x1F}, 11, qRed, five},
+        {{0xF800, 0x7E0, 0x1F}, 5, qGreen, six},
+    };
+    for (const Case& c : cases) {
+        const int width = int(c.levels.size());
+        const ImgKitImage image =
+            ImgKitFromPackedDib(DeepDib(width, 1, 16, c.masks, [&](int x, int) {
+                return c.levels[std::size_t(x)].first << c.shift;
+            }));
+        const QImage converted = ImgKitToQImage(image);
+        ASSERT_EQ(converted.width(), width);
+        for (int x = 0; x < width; ++x)
+            EXPECT_EQ(c.channel(converted.pixel(x, 0)), c.levels[std::size_t(x)].second)
+                << "field " << c.levels[std::size_t(x)].first << " at bit " << c.shift;
+        ImgKitMemFree(image);
+    }
+}
+
 TEST_F(ImgKitClipboardTest, PicturesGoToTheClipboardAndBack)
 {
     const std::vector<std::vector<std::uint8_t>> dibs = {

@@ -151,7 +151,7 @@ TEST_F(ControlFormTest, CaptionsAreExact)
         {"RadioGroup9", u"印刷解像度", {u"260ﾋﾟｸｾﾙ/cm ( =認印 )"_s, u"153ﾋﾟｸｾﾙ/cm ( =日付印 )"_s}},
     };
     for (const auto& [name, title, items] : groups) {
-        panel::RadioGroup* group = Group(name);
+        platform::RadioGroup* group = Group(name);
         EXPECT_EQ(group->title(), QString::fromUtf16(title)) << name;
         ASSERT_EQ(group->Count(), items.size()) << name;
         for (int i = 0; i < group->Count(); ++i)

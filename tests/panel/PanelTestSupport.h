@@ -65,7 +65,10 @@ public:
         EXPECT_NE(control, nullptr) << name;
         return control;
     }
-    panel::RadioGroup* Group(const char* name) const { return Control<panel::RadioGroup>(name); }
+    platform::RadioGroup* Group(const char* name) const
+    {
+        return Control<platform::RadioGroup>(name);
+    }
     QSlider* Slider(const char* name) const { return Control<QSlider>(name); }
     panel::SjisEdit* Edit(const char* name) const { return Control<panel::SjisEdit>(name); }
     QString Text(const char* name) const { return Control<QLabel>(name)->text(); }

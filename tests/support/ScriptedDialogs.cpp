@@ -100,6 +100,8 @@ public:
     {
         ScriptedDialogs::ShownProgress& shown = owner_.progress[index_];
         ++shown.reports;
+        if (owner_.whileInProgress)
+            owner_.whileInProgress();
         return !(shown.cancellable && owner_.cancelProgressAfter >= 0 &&
                  shown.reports > owner_.cancelProgressAfter);
     }

@@ -64,6 +64,8 @@ public:
     std::vector<ShownProgress> progress;
     // Cancel the progress display after this many reports (negative: never).
     int cancelProgressAfter = -1;
+    // Called at every report, as the user acting while the operation runs.
+    std::function<void()> whileInProgress;
 
     QStringList MessageTexts() const;
 
