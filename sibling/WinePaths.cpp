@@ -123,11 +123,6 @@ bool IsWindowsForm(const QString& path)
     return HasDriveLetter(path) || (!path.startsWith(u'/') && path.contains(u'\\'));
 }
 
-QString WindowsFileNameOf(const QString& path)
-{
-    return path.mid(LastWindowsSeparator(path) + 1);
-}
-
 QString WindowsFolderOf(const QString& path)
 {
     const qsizetype last = LastWindowsSeparator(path);

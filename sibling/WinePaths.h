@@ -45,8 +45,6 @@ bool IsWindowsForm(const QString& path);
 // held as Unicode, so the byte 0x5C inside a double-byte Shift-JIS character (ソ, 表) is never
 // taken for a separator.
 
-// Everything after the last "\" or ":" (the whole text when it has neither).
-QString WindowsFileNameOf(const QString& path);
 // The folder of a chosen file: everything before the last "\" or ":"; a trailing "\" is dropped
 // unless it follows a ":" or another "\" (C:\VELMOR\velmor.exe gives C:\VELMOR, C:\velmor.exe
 // gives C:\).
