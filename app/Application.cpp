@@ -88,18 +88,15 @@ int RunProgram(int argc, char** argv)
         return 1;
 
     QApplication application(argc, argv);
-    if (decision.storeUnreadable) {
-        // Without the store the administrator's policy cannot be checked.
-        platform::ShowMessage(nullptr, kRegistryCaption, decision.problem);
-        return 1;
-    }
     InitialiseApplication();
     QApplication::setQuitOnLastWindowClosed(false);
 
     int status = 0;
     {
         ProgramWindows windows;
-        if (!decision.problem.isEmpty())
+        // A store that cannot be read is told once, by the Velmor check at the first show,
+        // which then leaves the Velmor commands off for the run.
+        if (!decision.problem.isEmpty() && !decision.storeUnreadable)
             platform::ShowMessage(windows.mainForm.get(), kRegistryCaption, decision.problem);
         windows.mainForm->show();
         status = application.exec();

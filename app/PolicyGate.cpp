@@ -47,7 +47,7 @@ PolicyDecision CheckStartPolicy(platform::RegistryBackend& backend)
 bool PolicyForbidsStart()
 {
     const PolicyDecision decision = CheckStartPolicy(*platform::CurrentUserRegistry());
-    return decision.forbidden || decision.storeUnreadable;
+    return decision.forbidden;
 }
 
 } // namespace velmr::app

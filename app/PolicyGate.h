@@ -12,7 +12,8 @@ namespace velmr::app {
 struct PolicyDecision
 {
     bool forbidden = false;
-    // A store that could not be read: the start cannot be allowed (the message says why).
+    // A store that could not be read: the start goes on without the Velmor commands, as when
+    // the key cannot be opened (the message says why).
     bool storeUnreadable = false;
     // A problem the user is told about (an unreadable store, or a key that could not be created).
     QString problem;

@@ -1,6 +1,8 @@
 #include "sibling/BmpSaveForm.h"
 
 #include "platform/SealFonts.h"
+#include "platform/UserDialogs.h"
+#include "sibling/RegisterSeals.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -56,6 +58,17 @@ TBmpSaveForm::TBmpSaveForm(QWidget* parent)
     setTabOrder(edit_, button2_);
     setTabOrder(button2_, button1_);
     edit_->setFocus();
+}
+
+void TBmpSaveForm::accept()
+{
+    const QString problem = BitmapNameProblem(edit_->text());
+    if (!problem.isEmpty()) {
+        platform::ShowMessage(this, kVelmorCaption, problem);
+        edit_->setFocus();
+        return;
+    }
+    QDialog::accept();
 }
 
 void TBmpSaveForm::showEvent(QShowEvent* event)

@@ -23,6 +23,10 @@ public:
     QPushButton* Button1() const { return button1_; }
     QPushButton* Button2() const { return button2_; }
 
+    // OK: closes the dialog when the Velmor program can open a file of the typed name, and
+    // otherwise says why and stays open.
+    void accept() override;
+
 protected:
     void showEvent(QShowEvent* event) override;
 

@@ -120,7 +120,8 @@ void ImportBitmapSeal(QWidget* parent, const QString& setupRootPath,
         ReportRegistryError(parent, error);
         return;
     }
-    if (bitmap1 == QLatin1String("0") || bitmap1.isEmpty()) {
+    // Without a known install folder there is no file to look for.
+    if (bitmap1 == QLatin1String("0") || bitmap1.isEmpty() || setupRootPath.isEmpty()) {
         platform::ShowMessage(parent, kVelmorCaption, kNotRegistered);
         return;
     }

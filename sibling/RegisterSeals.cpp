@@ -2,6 +2,7 @@
 
 #include "image/ImgKit.h"
 #include "platform/AtomicFile.h"
+#include "platform/Cp932.h"
 #include "platform/UserDialogs.h"
 #include "platform/registry/RegistryAccessor.h"
 #include "seal/MdiChild.h"
@@ -13,6 +14,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+
+#include <algorithm>
 
 namespace velmr::sibling {
 namespace {
@@ -138,6 +141,25 @@ QString RegisteredBitmapName(const QString& typed)
     return name + QStringLiteral(".bmp");
 }
 
+QString BitmapNameProblem(const QString& typed)
+{
+    const QString name = LastNameComponent(typed);
+    if (name == QLatin1String(".") || name == QLatin1String("..")) {
+        return QStringLiteral("「%1」はファイル名に使えません。ビットマップ印のファイル名を指定し"
+                              "直してください。")
+            .arg(name);
+    }
+    const bool reserved = std::any_of(name.begin(), name.end(), [](QChar c) {
+        return c.unicode() < 0x20 || QStringView(u"*?\"<>|").contains(c);
+    });
+    if (reserved || !platform::cp932::Encode(name)) {
+        return QStringLiteral("「%1」は瑠環印鑑が開けないファイル名です。* ? \" < > | と、"
+                              "Shift-JIS で書けない文字は使えません。")
+            .arg(name);
+    }
+    return {};
+}
+
 QString BitmapResolutionValue(std::int32_t bitmapResolution)
 {
     switch (bitmapResolution) {
@@ -176,13 +198,10 @@ void RegisterBitmapSeal(seal::TMDIChild& document, bool velmorPresent, const QSt
         registry.Discard();
         return;
     }
-    const QString typed = LastNameComponent(form.Edit()->text());
-    if (typed == QLatin1String(".") || typed == QLatin1String("..")) {
+    const QString typed = form.Edit()->text();
+    if (const QString problem = BitmapNameProblem(typed); !problem.isEmpty()) {
         registry.Discard();
-        platform::ShowMessage(&document, kVelmorCaption,
-                              QStringLiteral("「%1」はファイル名に使えません。ビットマップ印の"
-                                             "ファイル名を指定し直してください。")
-                                  .arg(typed));
+        platform::ShowMessage(&document, kVelmorCaption, problem);
         return;
     }
     const QString name = RegisteredBitmapName(typed);

@@ -39,6 +39,11 @@ QString ProposedBitmapName(const QString& fileName);
 // The file name registered for what was typed: its last part, with ".bmp" for its extension.
 QString RegisteredBitmapName(const QString& typed);
 
+// Why the Velmor program could not open the file registered for what was typed ("." or "..", a
+// character Windows keeps out of file names, or one without a Shift-JIS code); empty when it
+// can.
+QString BitmapNameProblem(const QString& typed);
+
 // Bitmap1Resolution for a bitmap seal's print resolution; empty for an unknown one.
 QString BitmapResolutionValue(std::int32_t bitmapResolution);
 

@@ -1,6 +1,7 @@
 #include "sibling/VelmorCheck.h"
 
 #include "platform/registry/RegistryAccessor.h"
+#include "platform/registry/RegistryLocation.h"
 #include "sibling/MessageForm.h"
 #include "sibling/RegisterSeals.h"
 #include "sibling/ValueEncodings.h"
@@ -48,13 +49,56 @@ platform::FileDialogRequest VelmorFindRequest(const VelmorPaths& paths)
 
 std::optional<QString> ChosenSetupFolder(const VelmorPaths& paths, const QString& chosenPath)
 {
-    if (HasDriveLetter(chosenPath) || chosenPath.contains(u'\\'))
+    if (IsWindowsForm(chosenPath))
         return CutToSjisBytes(WindowsFolderOf(chosenPath), kMaxPathBytes);
     const std::optional<QString> folder = StoreFolder(paths, QFileInfo(chosenPath).absolutePath());
     if (!folder)
         return std::nullopt;
     return CutToSjisBytes(*folder, kMaxPathBytes);
 }
+
+SetupPlace PlaceVelmorProgram(const platform::RegistryLocation& location, const QString& file)
+{
+    if (IsWindowsForm(file))
+        return {QString(), ChosenSetupFolder(PathsOf(location), file)};
+    const QString prefix = WinePrefixHolding(file);
+    // WINEPREFIX names the store the user wants; otherwise the prefix that holds the program is
+    // the registry the program reads.
+    if (!prefix.isEmpty() && location.kind != platform::RegistryStoreKind::WinePrefix &&
+        prefix != QFileInfo(location.prefix).canonicalFilePath())
+        return {prefix, ChosenSetupFolder({true, prefix}, file)};
+    return {QString(), ChosenSetupFolder(PathsOf(location), file)};
+}
+
+namespace {
+
+// Remembers the prefix that holds the Velmor program as the store from now on and writes the
+// install folder into it; the store in use before is left as it was.
+VelmorCheckResult MoveToPrefix(QWidget* parent, const SetupPlace& place, VelmorCheckResult result)
+{
+    if (const std::optional<QString> problem = platform::RememberWinePrefix(place.prefix)) {
+        platform::ShowMessage(parent, kVelmorCaption, *problem);
+        platform::ShowMessage(parent, kVelmorCaption,
+                              QStringLiteral("今回は瑠環印鑑機能は使用できません"));
+        result.present = false;
+        return result;
+    }
+    result.setupRootPath = *place.folder;
+    platform::RegistryAccessor registry;
+    try {
+        OpenVelmorKey(registry, /*canCreate=*/true);
+        registry.WriteString(kSetupRootValue, result.setupRootPath);
+        registry.Close();
+    } catch (const platform::RegistryError& error) {
+        registry.Discard();
+        platform::ShowMessage(parent, kVelmorCaption,
+                              QStringLiteral("瑠環印鑑のｾｯﾄｱｯﾌﾟﾌｫﾙﾀﾞｰを記録できませんでした。\n") +
+                                  error.Message());
+    }
+    return result;
+}
+
+} // namespace
 
 VelmorCheckResult CheckVelmor(QWidget* parent, TMessageForm* notice)
 {
@@ -82,21 +126,34 @@ VelmorCheckResult CheckVelmor(QWidget* parent, TMessageForm* notice)
         return result; // taken as it is, without looking whether it exists
     }
 
-    const VelmorPaths paths = CurrentVelmorPaths();
-    std::optional<QString> folder;
-    if (QFileInfo::exists(kVelmorProgram)) {
-        folder = StoreFolder(paths, QDir::currentPath());
-        if (folder)
-            folder = CutToSjisBytes(*folder, kMaxPathBytes);
-    }
-    if (!folder) {
+    // velmor.exe beside the program, else in the prefix's Program Files, else where the user
+    // says.
+    const platform::RegistryLocation location = platform::FindRegistryLocation();
+    const VelmorPaths paths = PathsOf(location);
+    std::optional<SetupPlace> place;
+    const auto take = [&](const std::optional<QString>& found) {
+        if (!found)
+            return false;
+        SetupPlace candidate = PlaceVelmorProgram(location, *found);
+        if (candidate.folder)
+            place = std::move(candidate);
+        return place.has_value();
+    };
+    if (!take(VelmorProgramIn(QDir::currentPath())) && paths.windows)
+        take(VelmorProgramInPrefix(paths.prefix));
+    if (!place) {
         platform::ShowMessage(parent, kVelmorCaption,
                               QStringLiteral("瑠環印鑑のｾｯﾄｱｯﾌﾟﾌｫﾙﾀﾞｰを探します"));
         const std::optional<platform::FileDialogChoice> choice =
             platform::Dialogs().AskOpenFile(parent, VelmorFindRequest(paths));
         if (choice) {
-            folder = ChosenSetupFolder(paths, choice->path);
-            if (!folder) {
+            const QString chosen = IsWindowsForm(choice->path)
+                                       ? choice->path
+                                       : QFileInfo(choice->path).absoluteFilePath();
+            SetupPlace candidate = PlaceVelmorProgram(location, chosen);
+            if (candidate.folder) {
+                place = std::move(candidate);
+            } else {
                 platform::ShowMessage(
                     parent, kVelmorCaption,
                     QStringLiteral("選ばれたフォルダー %1 は Wine のドライブの外にあるため、"
@@ -107,10 +164,14 @@ VelmorCheckResult CheckVelmor(QWidget* parent, TMessageForm* notice)
             platform::ShowMessage(parent, kVelmorCaption,
                                   QStringLiteral("今回は瑠環印鑑機能は使用できません"));
         }
-        if (!folder)
-            result.present = false;
     }
-    result.setupRootPath = folder.value_or(QString());
+    if (place && !place->prefix.isEmpty()) {
+        registry.Discard();
+        return MoveToPrefix(parent, *place, result);
+    }
+    if (!place)
+        result.present = false;
+    result.setupRootPath = place ? *place->folder : QString();
 
     try {
         registry.WriteString(kSetupRootValue, result.setupRootPath);

@@ -9,6 +9,10 @@
 
 class QWidget;
 
+namespace velmr::platform {
+struct RegistryLocation;
+}
+
 namespace velmr::sibling {
 
 class TMessageForm;
@@ -33,5 +37,18 @@ platform::FileDialogRequest VelmorFindRequest(const VelmorPaths& paths);
 // split by the Velmor program's rules; a Unix path gives its folder, in a prefix written through
 // the prefix's drives. Nothing when the prefix has no drive that leads there.
 std::optional<QString> ChosenSetupFolder(const VelmorPaths& paths, const QString& chosenPath);
+
+// Where a velmor.exe that was found or chosen puts the install folder.
+struct SetupPlace
+{
+    QString prefix; // a Wine prefix that becomes the store from now on; empty: the store stays
+    std::optional<QString>
+        folder; // SetupRoot in that store's form; nothing when it cannot be named
+};
+
+// The place for the Velmor program `file` (a Unix path, or a Windows path the user typed) while
+// the store is at `location`: a program inside a Wine prefix other than the store makes that
+// prefix the store, unless WINEPREFIX names the store.
+SetupPlace PlaceVelmorProgram(const platform::RegistryLocation& location, const QString& file);
 
 } // namespace velmr::sibling

@@ -10,6 +10,8 @@
 namespace velmr::sibling {
 namespace {
 
+const QString kVelmorProgram = QStringLiteral("velmor.exe");
+
 bool IsWindowsSeparator(QChar c)
 {
     return c == u'\\' || c == u':';
@@ -52,17 +54,73 @@ bool IsDriveEntry(const QString& name)
 
 } // namespace
 
-VelmorPaths CurrentVelmorPaths()
+VelmorPaths PathsOf(const platform::RegistryLocation& location)
 {
-    const platform::RegistryLocation location = platform::FindRegistryLocation();
     if (location.kind == platform::RegistryStoreKind::ProgramStore)
         return {};
     return {true, location.prefix};
 }
 
-QString WindowsFileNameOf(const QString& path)
+VelmorPaths CurrentVelmorPaths()
 {
-    return path.mid(LastWindowsSeparator(path) + 1);
+    return PathsOf(platform::FindRegistryLocation());
+}
+
+std::optional<QString> VelmorProgramIn(const QString& folder)
+{
+    const QDir dir(folder);
+    if (QFileInfo(dir.filePath(kVelmorProgram)).isFile())
+        return dir.filePath(kVelmorProgram);
+    for (const QString& entry : dir.entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
+        if (entry.compare(kVelmorProgram, Qt::CaseInsensitive) == 0)
+            return dir.filePath(entry);
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> VelmorProgramInPrefix(const QString& prefix)
+{
+    constexpr int kLevels = 3;
+    QStringList level;
+    for (const QString& name :
+         {QStringLiteral("Program Files"), QStringLiteral("Program Files (x86)")}) {
+        const QString folder = MatchEntry(prefix + QStringLiteral("/drive_c"), name);
+        if (QFileInfo(prefix + QStringLiteral("/drive_c/") + folder).isDir())
+            level << prefix + QStringLiteral("/drive_c/") + folder;
+    }
+    for (int depth = 0; depth <= kLevels && !level.isEmpty(); ++depth) {
+        QStringList next;
+        for (const QString& folder : std::as_const(level)) {
+            if (const std::optional<QString> found = VelmorProgramIn(folder))
+                return found;
+            const QDir dir(folder);
+            for (const QString& entry :
+                 dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name))
+                next << dir.filePath(entry);
+        }
+        level = std::move(next);
+    }
+    return std::nullopt;
+}
+
+QString WinePrefixHolding(const QString& unixPath)
+{
+    const QFileInfo info(unixPath);
+    QString path = info.canonicalFilePath();
+    if (path.isEmpty())
+        path = QDir::cleanPath(info.absoluteFilePath());
+    for (QDir folder(QFileInfo(path).absolutePath());;) {
+        if (QFileInfo(folder.filePath(QStringLiteral("dosdevices"))).isDir() &&
+            QFileInfo(folder.filePath(QStringLiteral("drive_c"))).isDir())
+            return folder.absolutePath();
+        if (folder.isRoot() || !folder.cdUp())
+            return {};
+    }
+}
+
+bool IsWindowsForm(const QString& path)
+{
+    return HasDriveLetter(path) || (!path.startsWith(u'/') && path.contains(u'\\'));
 }
 
 QString WindowsFolderOf(const QString& path)

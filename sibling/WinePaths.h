@@ -5,6 +5,10 @@
 #include <cstddef>
 #include <optional>
 
+namespace velmr::platform {
+struct RegistryLocation;
+}
+
 // Paths of the Velmor program's install folder. In a Wine prefix the registry holds Windows paths
 // (C:\Program Files\Velmor), which lead to the prefix's folders through its drives in
 // "dosdevices"; in the program's own store, without Wine, it holds Unix paths.
@@ -17,15 +21,30 @@ struct VelmorPaths
     QString prefix;       // the Wine prefix (empty for Unix paths)
 };
 
-// The form for the store in use now (FindRegistryLocation).
+// The form for the store at `location`, and for the store in use now (FindRegistryLocation).
+VelmorPaths PathsOf(const platform::RegistryLocation& location);
 VelmorPaths CurrentVelmorPaths();
+
+// ---- Finding the Velmor program.
+
+// The Velmor program's file in `folder`: a file (not a folder) named velmor.exe in any letter
+// case, the exact spelling first.
+std::optional<QString> VelmorProgramIn(const QString& folder);
+// The Velmor program in the Program Files folders of a prefix (drive_c/Program Files and
+// drive_c/Program Files (x86)), looked for in their folders down to three levels, the shallowest
+// first.
+std::optional<QString> VelmorProgramInPrefix(const QString& prefix);
+// The Wine prefix that holds the file or folder `unixPath` (the nearest folder above it that has
+// both "dosdevices" and "drive_c"), its links resolved; empty when it lies in none.
+QString WinePrefixHolding(const QString& unixPath);
+// True for a path that the user gave in Windows form: a drive letter, or a "\" in a path that
+// does not begin with "/" (a Unix path may hold "\" in its names).
+bool IsWindowsForm(const QString& path);
 
 // ---- Windows paths, split by the rules of the Velmor program: "\" and ":" separate. Text is
 // held as Unicode, so the byte 0x5C inside a double-byte Shift-JIS character (ソ, 表) is never
 // taken for a separator.
 
-// Everything after the last "\" or ":" (the whole text when it has neither).
-QString WindowsFileNameOf(const QString& path);
 // The folder of a chosen file: everything before the last "\" or ":"; a trailing "\" is dropped
 // unless it follows a ":" or another "\" (C:\VELMOR\velmor.exe gives C:\VELMOR, C:\velmor.exe
 // gives C:\).

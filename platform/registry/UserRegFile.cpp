@@ -302,7 +302,7 @@ bool SameName(const QString& a, const QString& b)
 enum class ValueForm
 {
     Broken,    // no name or no "=": Wine ignores the line
-    Malformed, // Wine makes a value without data of it (unless the key already has one)
+    Malformed, // Wine makes a value without type or data of it
     Valid,
 };
 
@@ -486,7 +486,7 @@ struct UserRegFile::Lookup
     RegistryValueKind kind = RegistryValueKind::Missing;
     QString data;
     QString name;               // as the file spells it
-    Section* section = nullptr; // the section and line that set the value, unless malformed
+    Section* section = nullptr; // the section and line that last set the value
     std::size_t line = 0;
 };
 
@@ -616,21 +616,19 @@ UserRegFile::Lookup UserRegFile::Find(const QStringList& keyPath, const QString&
     if (sections == sectionsByKey_.cend())
         return found;
     // Like Wine, a later line for the same name replaces the data of an earlier one but keeps
-    // the name as first spelled.
+    // the name as first spelled; a later line with malformed data leaves the value without type
+    // or data, whatever it held before.
     for (Section* section : *sections) {
         for (const auto& [line, value] : section->Values(source_)) {
             if (!SameName(value.name, name))
                 continue;
             if (found.kind == RegistryValueKind::Missing)
                 found.name = value.name;
-            if (value.form == ValueForm::Valid) {
-                found.kind = value.kind;
-                found.data = value.data;
-                found.section = section;
-                found.line = line;
-            } else if (found.kind == RegistryValueKind::Missing) {
-                found.kind = RegistryValueKind::NotString;
-            }
+            const bool valid = value.form == ValueForm::Valid;
+            found.kind = valid ? value.kind : RegistryValueKind::NotString;
+            found.data = valid ? value.data : QString();
+            found.section = section;
+            found.line = line;
         }
     }
     return found;

@@ -96,14 +96,16 @@ TEST_F(PolicyGateTest, FirstStartCreatesTheVelmorKey)
     EXPECT_EQ(test::ReadFile(store), written);
 }
 
-TEST_F(PolicyGateTest, AnUnreadableStoreStopsTheStartAndIsLeftAsItWas)
+TEST_F(PolicyGateTest, AnUnreadableStoreAllowsTheStartAndIsLeftAsItWas)
 {
     const QByteArray broken =
         "this is not a registry\n[Software\\\\Zeb\\\\Velmor]\n\"adm\"=\"0\"\n";
     test::WriteFile(store, broken);
     const app::PolicyDecision decision = Gate();
     EXPECT_TRUE(decision.storeUnreadable);
-    EXPECT_FALSE(decision.problem.isEmpty());
+    EXPECT_FALSE(decision.forbidden);
+    EXPECT_TRUE(decision.problem.contains(store)) << decision.problem.toStdString();
+    EXPECT_FALSE(app::PolicyForbidsStart());
     EXPECT_EQ(test::ReadFile(store), broken);
 }
 

@@ -15,7 +15,7 @@ namespace {
 using namespace Qt::StringLiterals;
 using test::Key;
 using test::ParseOrFail;
-using test::ScopedEnvironment;
+using test::ScopedVariable;
 using test::WineFile;
 
 const QStringList kNameStamp = Key(u"Software\\Zeb\\Velmor\\NameStamp");
@@ -213,7 +213,7 @@ TEST(RegistryAccessor, CurrentUserRegistryFollowsTheEnvironmentUnlessReplaced)
     const QString first = test::MakeTempFolder(u"prefix"_s);
     const QString second = test::MakeTempFolder(u"prefix"_s);
     {
-        const ScopedEnvironment prefix("WINEPREFIX", first);
+        const ScopedVariable prefix("WINEPREFIX", first);
         RegistryAccessor registry;
         ASSERT_TRUE(registry.OpenKey(u"Software\\Zeb\\Velmor\\NameStamp"_s, true));
         registry.WriteString(u"Name"_s, u"名字"_s);
@@ -222,7 +222,7 @@ TEST(RegistryAccessor, CurrentUserRegistryFollowsTheEnvironmentUnlessReplaced)
     EXPECT_EQ(UserRegBackend(first + u"/user.reg"_s).Read().StringValue(kNameStamp, u"Name"_s),
               u"名字"_s);
     {
-        const ScopedEnvironment prefix("WINEPREFIX", second);
+        const ScopedVariable prefix("WINEPREFIX", second);
         RegistryAccessor registry;
         EXPECT_FALSE(registry.OpenKey(u"Software\\Zeb"_s, false));
 
@@ -261,7 +261,7 @@ TEST(RegistryAccessor, NameSealRoundTripsThroughTheFile)
         EXPECT_EQ(registry.ReadString(names[i]), valueOf(i));
 }
 
-TEST(RegistryLocation, FollowsWinePrefixThenHomeWineThenTheProgramsOwnStore)
+TEST(RegistryLocation, FollowsWinePrefixThenTheRememberedPrefixThenHomeWineThenTheOwnStore)
 {
     enum class HomeWine
     {
@@ -279,9 +279,34 @@ TEST(RegistryLocation, FollowsWinePrefixThenHomeWineThenTheProgramsOwnStore)
         RegistryStoreKind kind;
         QString prefix; // "~" stands for the home folder
         QString userReg;
+        bool remembered = false; // ~/games/prefix remembered, and made when `kind` says so
     };
     using enum RegistryStoreKind;
     const Case cases[] = {
+        {"remembered beats ~/.wine",
+         {},
+         Folder,
+         {},
+         RememberedPrefix,
+         u"~/games/prefix"_s,
+         u"~/games/prefix/user.reg"_s,
+         true},
+        {"WINEPREFIX beats the remembered",
+         u"/srv/prefix"_s,
+         None,
+         {},
+         WinePrefix,
+         u"/srv/prefix"_s,
+         u"/srv/prefix/user.reg"_s,
+         true},
+        {"remembered but gone",
+         {},
+         Folder,
+         {},
+         DefaultWinePrefix,
+         u"~/.wine"_s,
+         u"~/.wine/user.reg"_s,
+         true},
         {"WINEPREFIX wins", u"/srv/prefix"_s, Folder, u"/data"_s, WinePrefix, u"/srv/prefix"_s,
          u"/srv/prefix/user.reg"_s},
         {"WINEPREFIX cleaned",
@@ -324,9 +349,18 @@ TEST(RegistryLocation, FollowsWinePrefixThenHomeWineThenTheProgramsOwnStore)
             ASSERT_TRUE(QDir(home).mkdir(u".wine"_s));
         else if (c.homeWine == File)
             test::WriteFile(home + u"/.wine"_s, "x");
-        const ScopedEnvironment homeVariable("HOME", home);
-        const ScopedEnvironment prefixVariable("WINEPREFIX", c.winePrefix);
-        const ScopedEnvironment dataVariable("XDG_DATA_HOME", c.dataHome);
+        const ScopedVariable homeVariable("HOME", home);
+        const ScopedVariable prefixVariable("WINEPREFIX", c.winePrefix);
+        const ScopedVariable dataVariable("XDG_DATA_HOME", c.dataHome);
+        const ScopedVariable configVariable("XDG_CONFIG_HOME", home + u"/.config"_s);
+        if (c.remembered) {
+            if (c.kind == RememberedPrefix) {
+                ASSERT_TRUE(QDir().mkpath(home + u"/games/prefix"_s));
+            }
+            ASSERT_EQ(RememberWinePrefix(home + u"/games/prefix/"_s), std::nullopt);
+            EXPECT_EQ(RememberedWinePrefix(), home + u"/games/prefix"_s);
+            EXPECT_TRUE(SettingsFilePath().startsWith(home + u"/.config/velmrmgr/"_s));
+        }
 
         const RegistryLocation location = FindRegistryLocation();
         EXPECT_EQ(location.kind, c.kind);

@@ -173,7 +173,7 @@ TEST(UserRegFileReading, LaterLinesWinButTheFirstSpellingStays)
                                       "\"other\"=\"x\"\n");
     UserRegFile file = ParseOrFail(bytes);
     EXPECT_EQ(file.StringValue(Key(u"K"), u"dup"_s), u"third"_s);
-    EXPECT_EQ(file.StringValue(Key(u"K"), u"kept"_s), u"string"_s);
+    EXPECT_EQ(file.ValueKind(Key(u"K"), u"kept"_s), RegistryValueKind::NotString);
     EXPECT_EQ(file.ValueNames(Key(u"K")), (QStringList{u"dup"_s, u"kept"_s, u"other"_s}));
     EXPECT_EQ(file.Keys(), (std::vector<QStringList>{Key(u"K")}));
 
@@ -192,6 +192,38 @@ TEST(UserRegFileReading, LaterLinesWinButTheFirstSpellingStays)
                                                     "\"dup\"=\"fourth\"\n"
                                                     "\"other\"=\"x\"\n"
                                                     "\"new\"=\"n\"\n")));
+}
+
+// As Wine 8 loads a file (checked against "wine regedit /E" by the Wine registry test): a line
+// whose data cannot be parsed leaves its value without type or data, whatever an earlier line
+// gave it; a line without a readable name or "=" is passed over.
+TEST(UserRegFileReading, ALaterMalformedLineLeavesTheValueWithoutData)
+{
+    using enum RegistryValueKind;
+    const struct
+    {
+        QByteArray lines;
+        RegistryValueKind kind;
+        QString data;
+    } cases[] = {
+        {"\"v\"=\"old\"\n\"v\"=bogus:1\n", NotString, u""_s},
+        {"\"v\"=\"old\"\n\"v\"=\"unterminated\n", NotString, u""_s},
+        {"\"v\"=\"old\"\n\"V\"=str(1):\"x\"\n", NotString, u""_s},
+        {"\"v\"=\"old\"\n\"v\"=hex:zz\n", NotString, u""_s},
+        {"\"v\"=\"old\"\n\"v\"=bogus:1\n\"v\"=\"new\"\n", String, u"new"_s},
+        {"\"v\"=\"old\"\n\"v\" \"x\"\n", String, u"old"_s},
+        {"\"v\"=\"old\"\n\n[K] 2\n\"v\"=bogus:1\n", NotString, u""_s},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Text(c.lines));
+        UserRegFile file = ParseOrFail(WineFile("\n[K] 1\n" + c.lines));
+        EXPECT_EQ(file.ValueKind(Key(u"K"), u"v"_s), c.kind);
+        EXPECT_EQ(file.StringValue(Key(u"K"), u"v"_s), c.data);
+
+        // A value written afterwards is what Wine reads.
+        ASSERT_TRUE(file.SetString(Key(u"K"), u"v"_s, u"written"_s, kFixedTime));
+        EXPECT_EQ(ParseOrFail(file.Serialize()).StringValue(Key(u"K"), u"v"_s), u"written"_s);
+    }
 }
 
 TEST(UserRegFileKeys, KeysAndNamesCompareWithoutCase)
@@ -414,7 +446,7 @@ TEST(UserRegFileEditing, ValuesOfOtherTypesBecomeStringsOnlyWhenWritten)
     const QByteArray bytes = file.Serialize();
     EXPECT_EQ(Text(bytes), Text(WineFile("\n[K] " + kFixedSeconds + "\n" + kFixedTimeLine +
                                          "\n\"dw\"=\"5\"\n\"ex\"=str(2):\"%PATH%\"\n"
-                                         "\"mal\"=bogus:1\n\"mal\"=\"m\"\n")));
+                                         "\"mal\"=\"m\"\n")));
     const UserRegFile reread = ParseOrFail(bytes);
     EXPECT_EQ(reread.ValueKind(Key(u"K"), u"ex"_s), RegistryValueKind::NotString);
     EXPECT_EQ(reread.StringValue(Key(u"K"), u"mal"_s), u"m"_s);

@@ -7,8 +7,6 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -21,23 +19,14 @@ using test::Key;
 
 const QStringList kNameStamp = Key(u"Software\\Zeb\\Velmor\\NameStamp");
 
-struct ProcessRun
-{
-    bool finished = false;
-    int exitCode = -1;
-    QByteArray output;
-};
+using test::ProcessRun;
 
 // A throw-away Wine prefix; its server is stopped when the object goes.
 class WinePrefix
 {
 public:
     explicit WinePrefix(QString folder) : folder_(std::move(folder)) {}
-    ~WinePrefix()
-    {
-        Execute(u"wineserver"_s, {u"-k"_s}, 30000);
-        Execute(u"wineserver"_s, {u"-w"_s}, 30000);
-    }
+    ~WinePrefix() { test::StopWineServer(folder_); }
     WinePrefix(const WinePrefix&) = delete;
     WinePrefix& operator=(const WinePrefix&) = delete;
 
@@ -46,25 +35,7 @@ public:
 
     ProcessRun Execute(const QString& program, const QStringList& arguments, int timeoutMs) const
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"WINEPREFIX"_s, folder_);
-        environment.insert(u"WINEDEBUG"_s, u"-all"_s);
-        environment.insert(u"WINEDLLOVERRIDES"_s, u"mscoree,mshtml="_s); // no Mono or Gecko
-        environment.remove(u"DISPLAY"_s);
-        environment.remove(u"WAYLAND_DISPLAY"_s);
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(program, arguments);
-        ProcessRun run;
-        run.finished = process.waitForFinished(timeoutMs);
-        if (!run.finished) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-        run.exitCode = process.exitCode();
-        run.output = process.readAll();
-        return run;
+        return test::RunForPrefix(folder_, program, arguments, timeoutMs);
     }
 
     // Waits until the prefix's server has stopped and saved the registry.
@@ -76,8 +47,7 @@ private:
 
 TEST(WineRegistry, WineReadsWhatThisProgramWritesAndBack)
 {
-    if (QStandardPaths::findExecutable(u"wine"_s).isEmpty() ||
-        QStandardPaths::findExecutable(u"wineserver"_s).isEmpty())
+    if (!test::WineInstalled())
         GTEST_SKIP() << "wine is not installed";
 
     const WinePrefix prefix(test::MakeTempFolder(u"wine"_s) + u"/prefix"_s);
@@ -114,6 +84,16 @@ TEST(WineRegistry, WineReadsWhatThisProgramWritesAndBack)
         changes.push_back({kNameStamp, value.name, value.data});
     UserRegBackend(prefix.UserReg()).Commit(changes);
 
+    // Values whose later lines Wine cannot parse, and what this program reads of them.
+    const QByteArray laterLines = "\n[Software\\\\Zeb\\\\Lines] 1700000000\n"
+                                  "\"kept\"=\"string\"\n\"kept\"=bogus:1\n"
+                                  "\"unterm\"=\"first\"\n\"unterm\"=\"unterminated\n"
+                                  "\"noeq\"=\"first\"\n\"noeq\" \"x\"\n"
+                                  "\"again\"=\"first\"\n\"again\"=bogus:1\n\"again\"=\"third\"\n"
+                                  "\"Case\"=\"first\"\n\"CASE\"=str(1):\"x\"\n";
+    test::WriteFile(prefix.UserReg(), test::ReadFile(prefix.UserReg()) + laterLines);
+    const UserRegFile ours = UserRegBackend(prefix.UserReg()).Read();
+
     const ProcessRun query = prefix.Execute(
         u"wine"_s,
         {u"reg"_s, u"query"_s, u"HKCU\\Software\\Zeb\\Velmor\\NameStamp"_s, u"/v"_s, u"Ascii"_s},
@@ -122,19 +102,23 @@ TEST(WineRegistry, WineReadsWhatThisProgramWritesAndBack)
     EXPECT_TRUE(query.output.contains("Ascii    REG_SZ    Plain \"quoted\" C:\\dir\\\r\n"))
         << query.output.toStdString();
 
-    const QString exported = test::MakeTempFolder() + u"/export.reg"_s;
-    const ProcessRun exportRun = prefix.Execute(
-        u"wine"_s,
-        {u"regedit"_s, u"/E"_s, exported, u"HKEY_CURRENT_USER\\Software\\Zeb\\Velmor\\NameStamp"_s},
-        60000);
-    ASSERT_TRUE(exportRun.finished) << exportRun.output.toStdString();
-    const QByteArray utf16 = test::ReadFile(exported);
     const QString text =
-        QString::fromUtf16(reinterpret_cast<const char16_t*>(utf16.constData()), utf16.size() / 2);
+        test::WineExport(prefix.Folder(), u"HKEY_CURRENT_USER\\Software\\Zeb\\Velmor\\NameStamp"_s);
     for (const QString& line : {u"\"Ascii\"=\"Plain \\\"quoted\\\" C:\\\\dir\\\\\""_s,
                                 u"\"Name\"=\"瑠環印影\""_s, u"\"Family\"=\"名字\""_s,
                                 u"\"Emoji\"=\"😀 a\""_s, u"\"Under\"=\"_\""_s, u"\"Empty\"=\"\""_s})
         EXPECT_TRUE(text.contains(line)) << line.toStdString() << "\n" << text.toStdString();
+
+    // Wine exports a value without data as hex(0).
+    const QString lines =
+        test::WineExport(prefix.Folder(), u"HKEY_CURRENT_USER\\Software\\Zeb\\Lines"_s);
+    for (const QString& name : {u"kept"_s, u"unterm"_s, u"noeq"_s, u"again"_s, u"Case"_s}) {
+        const QStringList key = test::Key(u"Software\\Zeb\\Lines");
+        const QString line = ours.ValueKind(key, name) == RegistryValueKind::String
+                                 ? u"\"%1\"=\"%2\"\r\n"_s.arg(name, ours.StringValue(key, name))
+                                 : u"\"%1\"=hex(0):\r\n"_s.arg(name);
+        EXPECT_TRUE(lines.contains(line)) << line.toStdString() << "\n" << lines.toStdString();
+    }
 
     // Wine writes the whole file anew when it has a change of its own to save.
     const ProcessRun add = prefix.Execute(u"wine"_s,

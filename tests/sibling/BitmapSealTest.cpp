@@ -326,6 +326,58 @@ TEST_F(BitmapSeal, ImportWithoutTheVelmorKeyDoesNothingAndABrokenFileIsTold)
     EXPECT_TRUE(main->Documents().isEmpty()) << "the new window is closed again";
 }
 
+TEST_F(BitmapSeal, NamesTheVelmorProgramCannotOpenAreRefusedInTheDialog)
+{
+    NewBitmap(200, 200);
+    const QString bad[] = {u"a*b"_s, u"a?b"_s, u"a\"b"_s, u"a<b"_s,  u"a>b"_s,
+                           u"a|b"_s, u"😀"_s,   u"한국"_s, u"tab\t"_s};
+    QStringList refused;
+    dialogs.modalAnswers.push_back([&](QDialog& form) {
+        auto* save = dynamic_cast<sibling::TBmpSaveForm*>(&form);
+        EXPECT_NE(save, nullptr);
+        if (!save)
+            return int(QDialog::Rejected);
+        for (const QString& name : bad) {
+            const std::size_t shown = dialogs.messages.size();
+            save->Edit()->setText(name);
+            save->Button1()->click();
+            EXPECT_EQ(save->result(), 0) << "the dialog stays open for " << name.toStdString();
+            if (dialogs.messages.size() == shown + 1 &&
+                dialogs.messages.back().text.contains(name) &&
+                dialogs.messages.back().caption == u"瑠環印影MGR"_s)
+                refused << name;
+        }
+        save->Edit()->setText(u"瑠環の印"_s);
+        save->Button1()->click();
+        return save->result();
+    });
+    Register();
+    EXPECT_EQ(refused, QStringList(std::begin(bad), std::end(bad)));
+    EXPECT_EQ(dialogs.messages.back().text, u"ビットマップ印を登録完了しました"_s);
+    EXPECT_EQ(Bitmap1(), u"瑠環の印.bmp"_s);
+}
+
+TEST_F(BitmapSeal, ImportWithoutAKnownInstallFolderLooksForNoFile)
+{
+    // A picture at the root of the file system, where an empty install folder would lead.
+    const QString name = u"velmr-test-%1.bmp"_s.arg(QCoreApplication::applicationPid());
+    const QString atRoot = u"/"_s + name;
+    if (!QFileInfo(u"/"_s).isWritable())
+        GTEST_SKIP() << "the root folder is not writable here";
+    ASSERT_NE(
+        image::ImgKitBmpFileSave(atRoot, NewBitmap(120, 120)->ImageHandle, QString(), QString(), 0),
+        0);
+    main->FileCloseItem->trigger();
+    QCoreApplication::processEvents();
+    main->SetupRootPath.clear();
+    WriteStore("\n[Software\\\\Zeb\\\\Velmor] 1\n\"Bitmap1\"=\"" + name.toUtf8() + "\"\n");
+    main->mCurBitmap->trigger();
+    QFile::remove(atRoot);
+    EXPECT_TRUE(main->Documents().isEmpty());
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, u"ビットマップ印は登録されていません"_s);
+}
+
 TEST_F(BitmapSeal, WithoutTheVelmorProgramNothingIsRegistered)
 {
     main->VelmorPresent = false;

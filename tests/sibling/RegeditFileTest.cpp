@@ -11,7 +11,7 @@ namespace velmr::platform {
 namespace {
 
 using namespace Qt::StringLiterals;
-using test::KeyPath;
+using test::Key;
 
 QByteArray Utf16(const QString& text)
 {
@@ -63,7 +63,7 @@ TEST(RegeditFile, ReadsWhatWineExports)
 {
     const std::optional<RegeditExport> file = RegeditExport::Parse(Utf16(kWineExport));
     ASSERT_TRUE(file);
-    const QStringList name = KeyPath(u"Software\\Zeb\\Velmor\\NameStamp");
+    const QStringList name = Key(u"Software\\Zeb\\Velmor\\NameStamp");
     const struct
     {
         const char16_t* value;
@@ -90,12 +90,12 @@ TEST(RegeditFile, ReadsWhatWineExports)
         EXPECT_EQ(file->ValueKind(name, value), c.kind) << value.toStdString();
         EXPECT_EQ(file->StringValue(name, value), c.data) << value.toStdString();
     }
-    EXPECT_EQ(file->StringValue(KeyPath(u"software\\ZEB\\velmor"), u"setuproot"_s),
+    EXPECT_EQ(file->StringValue(Key(u"software\\ZEB\\velmor"), u"setuproot"_s),
               u"C:\\Program Files\\Velmor"_s);
     for (const char16_t* key : {u"Software", u"Software\\Zeb", u"Software\\Zeb\\Created",
                                 u"SOFTWARE\\zeb\\velmor\\namestamp"})
-        EXPECT_TRUE(file->KeyExists(KeyPath(key))) << QString::fromUtf16(key).toStdString();
-    EXPECT_FALSE(file->KeyExists(KeyPath(u"Software\\Zeb\\Velmor\\DateStamp")));
+        EXPECT_TRUE(file->KeyExists(Key(key))) << QString::fromUtf16(key).toStdString();
+    EXPECT_FALSE(file->KeyExists(Key(u"Software\\Zeb\\Velmor\\DateStamp")));
     EXPECT_EQ(file->Keys().size(), 4u);
     EXPECT_EQ(file->ValueNames(name).size(), 13);
 }
@@ -123,9 +123,9 @@ noise line
 )"_s;
     const std::optional<RegeditExport> file = RegeditExport::Parse(text.toUtf8());
     ASSERT_TRUE(file);
-    const QStringList velmor = KeyPath(u"Software\\Zeb\\Velmor");
+    const QStringList velmor = Key(u"Software\\Zeb\\Velmor");
     EXPECT_EQ(file->ValueKind(velmor, u"Machine"_s), RegistryValueKind::Missing);
-    EXPECT_FALSE(file->KeyExists(KeyPath(u"Software\\Gone")));
+    EXPECT_FALSE(file->KeyExists(Key(u"Software\\Gone")));
     EXPECT_EQ(file->ValueKind(velmor, u"Deleted"_s), RegistryValueKind::Missing);
     EXPECT_EQ(file->ValueKind(velmor, u"Open"_s), RegistryValueKind::Missing);
     EXPECT_EQ(file->ValueKind(velmor, u"Zero"_s), RegistryValueKind::Missing);
@@ -151,8 +151,8 @@ noise line
 
 TEST(RegeditFile, TheImportFileCarriesEveryTextBack)
 {
-    const QStringList name = KeyPath(u"Software\\Zeb\\Velmor\\NameStamp");
-    const QStringList created = KeyPath(u"Software\\Zeb\\Velmor\\DateStamp");
+    const QStringList name = Key(u"Software\\Zeb\\Velmor\\NameStamp");
+    const QStringList created = Key(u"Software\\Zeb\\Velmor\\DateStamp");
     const QString texts[] = {
         u"瑠環"_s,        u"_"_s,         u""_s,        u"a\"b\\c\\"_s,
         u"x\ny\rz\r\n"_s, u"tab\there"_s, u"😀 emoji"_s, u"[brackets]"_s,
@@ -190,7 +190,7 @@ TEST(RegeditFile, KeyNamesThatNoSectionCanCarryAreRefused)
         const std::vector<RegistryChange> changes = {{{u"Software"_s, bad}, u"x"_s, u"y"_s}};
         EXPECT_THROW(RegeditImportFile(changes), RegistryError) << bad.toStdString();
     }
-    const std::vector<RegistryChange> nulName = {{KeyPath(u"Software\\Zeb"), u"a\0b"_s, u"y"_s}};
+    const std::vector<RegistryChange> nulName = {{Key(u"Software\\Zeb"), u"a\0b"_s, u"y"_s}};
     EXPECT_THROW(RegeditImportFile(nulName), RegistryError);
     EXPECT_EQ(RegeditKeyName({u"Software\\Zeb"_s, u"Velmor"_s}),
               u"HKEY_CURRENT_USER\\Software\\Zeb\\Velmor"_s);

@@ -6,6 +6,7 @@
 #include "platform/registry/UserRegBackend.h"
 #include "platform/registry/UserRegFile.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/WineTestSupport.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -14,24 +15,13 @@
 #include <QStringList>
 
 #include <memory>
-#include <ostream>
 #include <string>
-
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace velmr::test {
 
-inline QStringList KeyPath(QStringView path)
-{
-    return path.toString().split(u'\\', Qt::SkipEmptyParts);
-}
-
-inline const QStringList kVelmorPath = KeyPath(u"Software\\Zeb\\Velmor");
-inline const QStringList kNameStampPath = KeyPath(u"Software\\Zeb\\Velmor\\NameStamp");
-inline const QStringList kDateStampPath = KeyPath(u"Software\\Zeb\\Velmor\\DateStamp");
+inline const QStringList kVelmorPath = Key(u"Software\\Zeb\\Velmor");
+inline const QStringList kNameStampPath = Key(u"Software\\Zeb\\Velmor\\NameStamp");
+inline const QStringList kDateStampPath = Key(u"Software\\Zeb\\Velmor\\DateStamp");
 
 // The program's own store in the private HOME (no WINEPREFIX, no ~/.wine).
 inline QString StorePath()
@@ -45,9 +35,11 @@ inline void WriteStore(const QByteArray& body)
     WriteFile(StorePath(), platform::NewUserRegHeader() + body);
 }
 
-// Removes the store (a file, or whatever a test left in its place).
+// Removes the store (a file, or whatever a test left in its place) and any Wine prefix that an
+// earlier test had the program remember.
 inline void ResetStore()
 {
+    QFile::remove(platform::SettingsFilePath());
     QDir(StorePath()).removeRecursively();
     QFile::remove(StorePath());
 }
@@ -103,34 +95,6 @@ public:
 } // namespace velmr::test
 
 namespace velmr::test {
-
-// Sets an environment variable (or unsets it, for a null value) for the lifetime of the object.
-class ScopedVariable
-{
-public:
-    ScopedVariable(const char* name, const QString& value)
-        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name))
-    {
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value.toLocal8Bit());
-    }
-    ~ScopedVariable()
-    {
-        if (had_)
-            qputenv(name_, old_);
-        else
-            qunsetenv(name_);
-    }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    const char* name_;
-    bool had_;
-    QByteArray old_;
-};
 
 // A folder laid out like a Wine prefix without Wine: drive_c, and dosdevices with c: and z:.
 inline QString MakeFakePrefix(bool withZ = true)

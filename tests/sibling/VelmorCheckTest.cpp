@@ -2,6 +2,7 @@
 
 #include "sibling/VelmorCheck.h"
 
+#include "platform/registry/RegistryLocation.h"
 #include "sibling/MessageForm.h"
 #include "tests/sibling/SiblingFixture.h"
 
@@ -79,17 +80,38 @@ TEST_F(VelmorCheck, WithoutTheKeyTheNoticeIsShownOnceAndEveryCommandStaysOff)
 
 TEST_F(VelmorCheck, VelmorExeInTheCurrentFolderIsTakenWithoutAsking)
 {
-    WriteStore("\n[Software\\\\Zeb\\\\Velmor] 1\n");
-    const QString folder = MakeTempFolder(u"here"_s);
-    WriteFile(folder + u"/velmor.exe"_s, "MZ");
-    ASSERT_TRUE(QDir::setCurrent(folder));
-    main->CheckVelmor();
-    EXPECT_TRUE(dialogs.messages.empty());
-    EXPECT_TRUE(dialogs.openRequests.empty());
-    EXPECT_TRUE(main->VelmorPresent);
-    EXPECT_EQ(main->SetupRootPath, QDir::currentPath());
-    EXPECT_EQ(SetupRoot(), QDir::currentPath());
-    ExpectCommands(true, true);
+    const struct
+    {
+        const char16_t* name;
+        bool isFile;
+        bool taken;
+    } cases[] = {
+        {u"velmor.exe", true, true},      {u"VELMOR.EXE", true, true},
+        {u"Velmor.Exe", true, true},      {u"velmor.exe", false, false}, // a folder of that name
+        {u"velmor.exe.bak", true, false},
+    };
+    for (const auto& c : cases) {
+        const QString name = QString::fromUtf16(c.name);
+        SCOPED_TRACE(name.toStdString() + (c.isFile ? " file" : " folder"));
+        WriteStore("\n[Software\\\\Zeb\\\\Velmor] 1\n");
+        dialogs.messages.clear();
+        dialogs.openRequests.clear();
+        const QString folder = MakeTempFolder(u"here"_s);
+        if (c.isFile)
+            WriteFile(folder + u'/' + name, "MZ");
+        else
+            QDir(folder).mkdir(name);
+        ASSERT_TRUE(QDir::setCurrent(folder));
+        Start();
+        EXPECT_EQ(dialogs.openRequests.empty(), c.taken);
+        if (!c.taken)
+            continue;
+        EXPECT_TRUE(dialogs.messages.empty());
+        EXPECT_TRUE(main->VelmorPresent);
+        EXPECT_EQ(main->SetupRootPath, QDir::currentPath());
+        EXPECT_EQ(SetupRoot(), QDir::currentPath());
+        ExpectCommands(true, true);
+    }
 }
 
 TEST_F(VelmorCheck, TheChosenFolderIsRememberedAndNotAskedAgain)
@@ -104,6 +126,7 @@ TEST_F(VelmorCheck, TheChosenFolderIsRememberedAndNotAskedAgain)
         {u"C:\\ソフト\\velmor.exe", u"C:\\ソフト"},
         {u"C:\\表\\VELMOR.EXE", u"C:\\表"},
         {u"/opt/velmor/velmor.exe", u"/opt/velmor"},
+        {u"/opt/ve\\lmor/velmor.exe", u"/opt/ve\\lmor"}, // a Unix name may hold "\\"
     };
     for (const auto& c : cases) {
         WriteStore("\n[Software\\\\Zeb\\\\Velmor] 1\n\"SetupRoot\"=\"\"\n");
@@ -205,17 +228,41 @@ TEST_F(VelmorCheck, AnUnreadableStoreIsToldAndLeavesTheCommandsOff)
     main->CheckVelmor();
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_TRUE(dialogs.messages[0].text.startsWith(u"瑠環印鑑の設定を読み込めませんでした。"_s));
+    EXPECT_TRUE(dialogs.messages[0].text.contains(StorePath())) << "the file is named";
     EXPECT_FALSE(main->VelmorPresent);
     ExpectCommands(false, false);
 }
 
-// In a Wine prefix the folder is written as a Windows path through the prefix's drives.
-TEST_F(VelmorCheck, InAPrefixTheChosenFolderIsWrittenThroughItsDrives)
+// In a Wine prefix the folder is written as a Windows path through the prefix's drives; the
+// prefix's Program Files folders are looked through before the user is asked.
+TEST_F(VelmorCheck, InAPrefixTheFolderIsFoundInProgramFilesOrWrittenThroughItsDrives)
 {
     const QString prefix = MakeFakePrefix();
     const ScopedVariable wine("WINEPREFIX", prefix);
-    const QString velmor = prefix + u"/drive_c/Program Files/Velmor"_s;
-    WriteFile(velmor + u"/velmor.exe"_s, "MZ");
+    const auto emptyKey = [&] {
+        WriteFile(prefix + u"/user.reg"_s,
+                  platform::NewUserRegHeader() + "\n[Software\\\\Zeb\\\\Velmor] 1\n");
+    };
+    const auto setupRoot = [&] {
+        return platform::UserRegBackend(prefix + u"/user.reg"_s)
+            .Read()
+            .StringValue(kVelmorPath, u"SetupRoot"_s);
+    };
+
+    // Found without a question, in any letter case, a folder of that name passed over.
+    QDir().mkpath(prefix + u"/drive_c/Program Files/Common Files/velmor.exe"_s);
+    WriteFile(prefix + u"/drive_c/Program Files (x86)/Zeb/Velmor/VELMOR.EXE"_s, "MZ");
+    emptyKey();
+    Start();
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_TRUE(dialogs.openRequests.empty());
+    EXPECT_TRUE(main->VelmorPresent);
+    EXPECT_EQ(main->SetupRootPath, u"C:\\Program Files (x86)\\Zeb\\Velmor"_s);
+    EXPECT_EQ(setupRoot(), u"C:\\Program Files (x86)\\Zeb\\Velmor"_s);
+    QDir(prefix + u"/drive_c/Program Files (x86)"_s).removeRecursively();
+
+    // Elsewhere the user is asked.
+    WriteFile(prefix + u"/drive_c/Tools/velmor.exe"_s, "MZ");
     WriteFile(prefix + u"/drive_c/velmor.exe"_s, "MZ");
     const QString outside = MakeTempFolder(u"outside"_s);
     WriteFile(outside + u"/velmor.exe"_s, "MZ");
@@ -224,13 +271,12 @@ TEST_F(VelmorCheck, InAPrefixTheChosenFolderIsWrittenThroughItsDrives)
         QString chosen;
         QString folder;
     } cases[] = {
-        {velmor + u"/velmor.exe"_s, u"C:\\Program Files\\Velmor"_s},
+        {prefix + u"/drive_c/Tools/velmor.exe"_s, u"C:\\Tools"_s},
         {prefix + u"/drive_c/velmor.exe"_s, u"C:\\"_s},
         {outside + u"/velmor.exe"_s, u"Z:"_s + QString(outside).replace(u'/', u'\\')},
     };
     for (const auto& c : cases) {
-        WriteFile(prefix + u"/user.reg"_s,
-                  platform::NewUserRegHeader() + "\n[Software\\\\Zeb\\\\Velmor] 1\n");
+        emptyKey();
         dialogs.openAnswers.push_back(FileDialogChoice{c.chosen, 0});
         dialogs.openRequests.clear();
         Start();
@@ -238,10 +284,7 @@ TEST_F(VelmorCheck, InAPrefixTheChosenFolderIsWrittenThroughItsDrives)
         EXPECT_EQ(dialogs.openRequests[0].directory, prefix + u"/drive_c"_s)
             << "the search starts on drive C:";
         EXPECT_EQ(main->SetupRootPath, c.folder);
-        EXPECT_EQ(platform::UserRegBackend(prefix + u"/user.reg"_s)
-                      .Read()
-                      .StringValue(kVelmorPath, u"SetupRoot"_s),
-                  c.folder);
+        EXPECT_EQ(setupRoot(), c.folder);
     }
 
     // Without a drive for the root folder, a folder outside drive C: cannot be named.
@@ -259,6 +302,48 @@ TEST_F(VelmorCheck, InAPrefixTheChosenFolderIsWrittenThroughItsDrives)
                     .Read()
                     .StringValue(kVelmorPath, u"SetupRoot"_s)
                     .isEmpty());
+}
+
+// Without WINEPREFIX, a velmor.exe chosen inside a Wine prefix makes that prefix the registry,
+// for this run and, remembered, for the next ones; the program's own store is left as it was.
+TEST_F(VelmorCheck, AProgramChosenInsideAPrefixMakesItTheRegistry)
+{
+    WriteStore("\n[Software\\\\Zeb\\\\Velmor] 1\n");
+    const QString ownStore = StorePath();
+    const QByteArray ownBytes = StoreBytes();
+    const QString prefix = MakeFakePrefix();
+    WriteFile(prefix + u"/drive_c/Tools/Velmor/velmor.exe"_s, "MZ");
+    dialogs.openAnswers.push_back(
+        FileDialogChoice{prefix + u"/dosdevices/c:/Tools/Velmor/velmor.exe"_s, 0});
+    Start();
+    ASSERT_EQ(dialogs.openRequests.size(), 1u);
+    EXPECT_TRUE(main->VelmorPresent);
+    EXPECT_EQ(main->SetupRootPath, u"C:\\Tools\\Velmor"_s);
+    ExpectCommands(true, true);
+
+    const platform::RegistryLocation location = platform::FindRegistryLocation();
+    EXPECT_EQ(location.kind, platform::RegistryStoreKind::RememberedPrefix);
+    EXPECT_EQ(location.prefix, QFileInfo(prefix).canonicalFilePath());
+    const QString prefixStore = prefix + u"/user.reg"_s;
+    const auto inPrefix = [&](const QStringList& key, const QString& name) {
+        return platform::UserRegBackend(prefixStore).Read().StringValue(key, name);
+    };
+    EXPECT_EQ(inPrefix(kVelmorPath, u"SetupRoot"_s), u"C:\\Tools\\Velmor"_s);
+    EXPECT_EQ(ReadFile(ownStore), ownBytes) << "nothing goes into the program's own store";
+
+    // Registering goes into the prefix.
+    main->mRegist->trigger();
+    ASSERT_FALSE(dialogs.messages.empty());
+    EXPECT_EQ(dialogs.messages.back().text, u"認印を登録しました"_s);
+    EXPECT_EQ(inPrefix(kNameStampPath, u"Text1"_s), u"名"_s);
+
+    // The next start, still without WINEPREFIX, asks nothing.
+    dialogs.messages.clear();
+    dialogs.openRequests.clear();
+    Start();
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_TRUE(dialogs.openRequests.empty());
+    EXPECT_EQ(main->SetupRootPath, u"C:\\Tools\\Velmor"_s);
 }
 
 } // namespace

@@ -20,9 +20,9 @@ namespace velmr::platform {
 namespace {
 
 using namespace Qt::StringLiterals;
-using test::KeyPath;
+using test::Key;
 
-const QStringList kNameStamp = KeyPath(u"Software\\Zeb\\Velmor\\NameStamp");
+const QStringList kNameStamp = Key(u"Software\\Zeb\\Velmor\\NameStamp");
 
 // A process that holds a write lock on the first byte of `path`, as a Wine server holds its lock
 // file, until it is released.
@@ -194,9 +194,9 @@ TEST_F(FakeWine, ReadsGoThroughTheServerWhileItRuns)
     WinePrefixBackend backend(prefix, userReg, Probe());
     const std::unique_ptr<RegistrySnapshot> snapshot = backend.Load();
     EXPECT_EQ(backend.LastRoute(), WinePrefixBackend::Route::WineServer);
-    EXPECT_TRUE(snapshot->KeyExists(KeyPath(u"Software")));
-    EXPECT_TRUE(snapshot->KeyExists(KeyPath(u"Software\\Zeb\\Velmor")));
-    EXPECT_EQ(snapshot->StringValue(KeyPath(u"Software\\Zeb\\Velmor"), u"SetupRoot"_s),
+    EXPECT_TRUE(snapshot->KeyExists(Key(u"Software")));
+    EXPECT_TRUE(snapshot->KeyExists(Key(u"Software\\Zeb\\Velmor")));
+    EXPECT_EQ(snapshot->StringValue(Key(u"Software\\Zeb\\Velmor"), u"SetupRoot"_s),
               u"C:\\from the server"_s);
     EXPECT_EQ(snapshot->StringValue(kNameStamp, u"Text1"_s), u"山"_s);
     EXPECT_EQ(snapshot->ValueKind(kNameStamp, u"FontSize"_s), RegistryValueKind::NotString);
@@ -210,7 +210,7 @@ TEST_F(FakeWine, ReadsGoThroughTheServerWhileItRuns)
     running = {false};
     const std::unique_ptr<RegistrySnapshot> fromFile = backend.Load();
     EXPECT_EQ(backend.LastRoute(), WinePrefixBackend::Route::File);
-    EXPECT_EQ(fromFile->StringValue(KeyPath(u"Software\\Zeb\\Velmor"), u"SetupRoot"_s),
+    EXPECT_EQ(fromFile->StringValue(Key(u"Software\\Zeb\\Velmor"), u"SetupRoot"_s),
               u"C:\\from the file"_s);
     EXPECT_EQ(Log().size(), 1);
 }
@@ -220,9 +220,9 @@ TEST_F(FakeWine, AMissingKeyIsAskedForWithRegQuery)
     running = {true};
     WinePrefixBackend backend(prefix, userReg, Probe());
     const std::unique_ptr<RegistrySnapshot> snapshot = backend.Load();
-    EXPECT_FALSE(snapshot->KeyExists(KeyPath(u"Software\\Zeb\\Velmor")));
-    EXPECT_FALSE(snapshot->KeyExists(KeyPath(u"Software")));
-    EXPECT_FALSE(snapshot->KeyExists(KeyPath(u"Software"))) << "asked once";
+    EXPECT_FALSE(snapshot->KeyExists(Key(u"Software\\Zeb\\Velmor")));
+    EXPECT_FALSE(snapshot->KeyExists(Key(u"Software")));
+    EXPECT_FALSE(snapshot->KeyExists(Key(u"Software"))) << "asked once";
     const QStringList log = Log();
     ASSERT_EQ(log.size(), 3);
     EXPECT_TRUE(log[1].startsWith(u"reg query HKEY_CURRENT_USER\\Software\\Zeb "_s));
@@ -304,7 +304,7 @@ TEST_F(FakeWine, ARunThatFailsAsTheServerEndsIsTriedAgain)
     test::WriteFile(folder + u"/fail-once"_s, "");
     const std::unique_ptr<RegistrySnapshot> fromFile = backend.Load();
     EXPECT_EQ(backend.LastRoute(), WinePrefixBackend::Route::File);
-    EXPECT_EQ(fromFile->StringValue(KeyPath(u"Software\\Zeb\\Velmor"), u"SetupRoot"_s),
+    EXPECT_EQ(fromFile->StringValue(Key(u"Software\\Zeb\\Velmor"), u"SetupRoot"_s),
               u"C:\\from the file"_s);
 }
 

@@ -14,8 +14,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QThread>
 
 #include <cstdio>
@@ -30,12 +28,7 @@ using Route = WinePrefixBackend::Route;
 
 constexpr int kUnrelatedKeys = 3000;
 
-struct ProcessRun
-{
-    bool finished = false;
-    int exitCode = -1;
-    QByteArray output;
-};
+using test::ProcessRun;
 
 // The prefix shared by the tests, made once for the process.
 class VelmorPrefix final : public ::testing::Environment
@@ -47,25 +40,7 @@ public:
 
     static ProcessRun Execute(const QString& program, const QStringList& arguments, int timeoutMs)
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"WINEPREFIX"_s, prefix);
-        environment.insert(u"WINEDEBUG"_s, u"-all"_s);
-        environment.insert(u"WINEDLLOVERRIDES"_s, u"mscoree,mshtml="_s);
-        environment.remove(u"DISPLAY"_s);
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.setWorkingDirectory(u"/"_s);
-        process.start(program, arguments);
-        ProcessRun run;
-        run.finished = process.waitForFinished(timeoutMs);
-        if (!run.finished) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-        run.exitCode = process.exitCode();
-        run.output = process.readAll();
-        return run;
+        return RunForPrefix(prefix, program, arguments, timeoutMs);
     }
     static ProcessRun Wine(const QStringList& arguments)
     {
@@ -79,17 +54,11 @@ public:
         // A first client waits until the server answers.
         Wine({u"reg"_s, u"query"_s, u"HKCU\\Software\\Zeb"_s});
     }
-    // Stops the server; it saves the registry it holds over user.reg as it goes.
-    static void StopServer()
-    {
-        Execute(u"wineserver"_s, {u"-k"_s}, 30000);
-        Execute(u"wineserver"_s, {u"-w"_s}, 60000);
-    }
+    static void StopServer() { StopWineServer(prefix); }
 
     void SetUp() override
     {
-        if (QStandardPaths::findExecutable(u"wine"_s).isEmpty() ||
-            QStandardPaths::findExecutable(u"wineserver"_s).isEmpty()) {
+        if (!WineInstalled()) {
             skip = true;
             problem = u"wine is not installed"_s;
             return;
@@ -128,13 +97,9 @@ public:
 // What Wine itself exports of a key, as text.
 QString WineExport(const QString& key)
 {
-    const QString file = MakeTempFolder(u"export"_s) + u"/export.reg"_s;
-    const ProcessRun run = VelmorPrefix::Wine({u"regedit"_s, u"/E"_s, file, key});
-    EXPECT_TRUE(run.finished) << run.output.toStdString();
-    const QByteArray bytes = ReadFile(file);
-    EXPECT_TRUE(bytes.startsWith("\xFF\xFE")) << key.toStdString();
-    return QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2),
-                              (bytes.size() - 2) / 2);
+    const QString text = test::WineExport(VelmorPrefix::prefix, key);
+    EXPECT_FALSE(text.isEmpty()) << key.toStdString();
+    return text;
 }
 
 // The seals that make-velmor-prefix.sh writes.
@@ -299,7 +264,7 @@ TEST_F(WinePrefix, ASealRegisteredWhileTheServerRunsSurvivesItsShutdown)
     EXPECT_EQ(saved.StringValue(kDateStampPath, u"PositionL"_s), u"-9"_s);
     EXPECT_EQ(saved.StringValue(kDateStampPath, u"Header"_s), u""_s);
     EXPECT_EQ(saved.ValueKind(kDateStampPath, u"Header"_s), RegistryValueKind::String);
-    EXPECT_EQ(saved.StringValue(KeyPath(u"Software\\Zeb\\Other"), u"X"_s), u"Y"_s);
+    EXPECT_EQ(saved.StringValue(Key(u"Software\\Zeb\\Other"), u"X"_s), u"Y"_s);
 }
 
 TEST_F(WinePrefix, AServerThatStartsOrStopsBetweenTwoOperations)
