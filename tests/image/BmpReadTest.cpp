@@ -23,10 +23,12 @@ std::vector<QRgb> Colours(int count)
     return colours;
 }
 
+// A field widened to 8 bits, rounded as the library does.
 int Channel(std::uint32_t word, std::uint32_t mask)
 {
     const int shift = std::countr_zero(mask);
-    return int(((word & mask) >> shift) * 255 / (mask >> shift));
+    const std::uint32_t top = mask >> shift;
+    return int((((word & mask) >> shift) * 255 + top / 2) / top);
 }
 
 QRgb FromMasks(std::uint32_t word, std::uint32_t r, std::uint32_t g, std::uint32_t b)
