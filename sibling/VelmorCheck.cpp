@@ -72,6 +72,25 @@ SetupPlace PlaceVelmorProgram(const platform::RegistryLocation& location, const 
 
 namespace {
 
+void TellSetupRootNotRecorded(QWidget* parent, const platform::RegistryError& error)
+{
+    platform::ShowMessage(parent, kVelmorCaption,
+                          QStringLiteral("瑠環印鑑のｾｯﾄｱｯﾌﾟﾌｫﾙﾀﾞｰを記録できませんでした。\n") +
+                              error.Message());
+}
+
+// Writes the install folder into the open Velmor key and releases the key; a failure is told.
+void RecordSetupRoot(QWidget* parent, platform::RegistryAccessor& registry, const QString& folder)
+{
+    try {
+        registry.WriteString(kSetupRootValue, folder);
+        registry.Close();
+    } catch (const platform::RegistryError& error) {
+        registry.Discard();
+        TellSetupRootNotRecorded(parent, error);
+    }
+}
+
 // Remembers the prefix that holds the Velmor program as the store from now on and writes the
 // install folder into it; the store in use before is left as it was.
 VelmorCheckResult MoveToPrefix(QWidget* parent, const SetupPlace& place, VelmorCheckResult result)
@@ -87,14 +106,12 @@ VelmorCheckResult MoveToPrefix(QWidget* parent, const SetupPlace& place, VelmorC
     platform::RegistryAccessor registry;
     try {
         OpenVelmorKey(registry, /*canCreate=*/true);
-        registry.WriteString(kSetupRootValue, result.setupRootPath);
-        registry.Close();
     } catch (const platform::RegistryError& error) {
         registry.Discard();
-        platform::ShowMessage(parent, kVelmorCaption,
-                              QStringLiteral("瑠環印鑑のｾｯﾄｱｯﾌﾟﾌｫﾙﾀﾞｰを記録できませんでした。\n") +
-                                  error.Message());
+        TellSetupRootNotRecorded(parent, error);
+        return result;
     }
+    RecordSetupRoot(parent, registry, result.setupRootPath);
     return result;
 }
 
@@ -173,15 +190,7 @@ VelmorCheckResult CheckVelmor(QWidget* parent, TMessageForm* notice)
         result.present = false;
     result.setupRootPath = place ? *place->folder : QString();
 
-    try {
-        registry.WriteString(kSetupRootValue, result.setupRootPath);
-        registry.Close();
-    } catch (const platform::RegistryError& error) {
-        registry.Discard();
-        platform::ShowMessage(parent, kVelmorCaption,
-                              QStringLiteral("瑠環印鑑のｾｯﾄｱｯﾌﾟﾌｫﾙﾀﾞｰを記録できませんでした。\n") +
-                                  error.Message());
-    }
+    RecordSetupRoot(parent, registry, result.setupRootPath);
     return result;
 }
 
