@@ -655,9 +655,15 @@ void TMainForm::FileOpenItemClick()
     platform::FileDialogRequest request;
     request.filter = kOpenFilter;
     request.mustExist = true;
-    if (const auto choice = platform::Dialogs().AskOpenFile(this, request)) {
-        seal::TMDIChild* document = NewChildWindow(choice->path);
-        if (!document->OpenFile(choice->path))
+    const auto choice = platform::Dialogs().AskOpenFile(this, request);
+    OpenFiles(choice ? QStringList{choice->path} : QStringList{});
+}
+
+void TMainForm::OpenFiles(const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        seal::TMDIChild* document = NewChildWindow(path);
+        if (!document->OpenFile(path))
             delete document->parentWidget();
     }
     UpdateMenuItems();

@@ -66,6 +66,9 @@ public:
     void m08NameClick();
     void m08DateClick();
     void FileOpenItemClick();
+    // Opens each file as the Open command opens the one chosen; a file that cannot be opened shows
+    // the usual message and leaves no window.
+    void OpenFiles(const QStringList& paths);
     void FileCloseItemClick();
     void FileSaveItemClick();
     void FileSaveAsItemClick();
