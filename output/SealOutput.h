@@ -9,6 +9,7 @@
 #include <QSizeF>
 #include <QString>
 
+#include <memory>
 #include <optional>
 #include <variant>
 
@@ -34,7 +35,7 @@ struct DateSeal
 {
     seal::DateStampRecord record{};
     seal::DateStampExRecord ex{};
-    calendar::LocalDate day; // the date printed in the band
+    calendar::LocalDate day; // the date printed in the band; today when outside kFirstDay..kLastDay
 };
 struct BitmapSeal
 {
@@ -65,6 +66,8 @@ public:
     std::optional<QSizeF> FrameSizeMm() const;
     // The seal's colour (name and date seals).
     QColor InkColor() const;
+    // A bitmap seal: a picture of its own colours rather than ink of one colour.
+    bool IsBitmap() const;
 
     // Paints the ink, InkRect()'s top-left at the painter's origin, `scale` painter units per
     // layout pixel: frames and lines as strokes, texts as filled outlines (synthesised bold
@@ -89,8 +92,10 @@ enum class Background
     White
 };
 
-// The largest side of a raster export, in pixels.
+// The largest side of a raster export, in pixels, and its largest number of pixels (256 MiB of
+// 32-bit pixels, the most a picture of this program holds).
 inline constexpr int kLargestSide = 20000;
+inline constexpr qint64 kLargestPixels = qint64(64) << 20;
 
 struct ExportOptions
 {
@@ -102,7 +107,8 @@ struct ExportOptions
 struct Rendered
 {
     QByteArray bytes;
-    bool clamped = false; // the resolution was lowered to keep within kLargestSide
+    bool clamped = false; // the resolution was lowered to keep within kLargestSide and
+                          // kLargestPixels (a PDF: within the largest page, 200 inches)
 };
 
 // The seal as a picture at `dpi` dots per inch of the printed seal (0: its print resolution),
@@ -117,9 +123,10 @@ QImage RenderThumbnail(const SealArtwork& art, int size);
 Rendered RenderFile(const SealArtwork& art, const ExportOptions& options);
 
 // Writes the seal to `path` atomically; on failure a message for the user naming the file and
-// the reason, and nothing is left behind.
+// the reason, and nothing is left behind. `clamped` (when given) tells whether the resolution was
+// lowered to keep within the limits (Rendered::clamped).
 std::optional<QString> ExportSeal(const SealArtwork& art, const ExportOptions& options,
-                                  const QString& path);
+                                  const QString& path, bool* clamped = nullptr);
 
 // The clipboard's data for pasting into documents: image/png with alpha at 600 dpi and
 // image/svg+xml.
