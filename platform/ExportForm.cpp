@@ -16,9 +16,10 @@ namespace {
 
 const QString kDayFormat = QStringLiteral("yyyy/MM/dd");
 
-QString Millimetres(double value)
+QString Size(const QSizeF& mm)
 {
-    return QString::number(value, 'f', 1);
+    return QStringLiteral("%1 × %2 mm")
+        .arg(QString::number(mm.width(), 'f', 1), QString::number(mm.height(), 'f', 1));
 }
 
 } // namespace
@@ -36,12 +37,15 @@ ExportForm::ExportForm(const ExportOptionsRequest& request, QWidget* parent)
     setWindowTitle(QStringLiteral("書き出し"));
     auto* form = new QFormLayout;
 
-    auto* size = new QLabel(
-        QStringLiteral("%1 × %2 mm")
-            .arg(Millimetres(request.sizeMm.width()), Millimetres(request.sizeMm.height())),
-        this);
+    // The frame as the editing panel measures it, and the picture that is written.
+    if (!request.frameMm.isEmpty()) {
+        auto* frame = new QLabel(Size(request.frameMm), this);
+        frame->setObjectName(QStringLiteral("FrameLabel"));
+        form->addRow(QStringLiteral("枠の大きさ"), frame);
+    }
+    auto* size = new QLabel(Size(request.sizeMm), this);
     size->setObjectName(QStringLiteral("SizeLabel"));
-    form->addRow(QStringLiteral("印刷時の大きさ"), size);
+    form->addRow(QStringLiteral("画像の大きさ"), size);
 
     formats_ = new QButtonGroup(this);
     auto* formatRow = new QVBoxLayout;

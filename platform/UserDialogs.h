@@ -78,7 +78,8 @@ enum class ExportFormat
 // The export options question: what the seal to export offers.
 struct ExportOptionsRequest
 {
-    QSizeF sizeMm;            // the seal's printed size
+    QSizeF sizeMm;            // the printed size of the picture written: the ink, pen included
+    QSizeF frameMm;           // the frame's, on the pen's centre line; empty without a frame
     int ownDpi = 0;           // its own print resolution, in dots per inch
     bool pictureOnly = false; // a bitmap seal: PNG at its own print resolution, nothing to choose
     bool asksDay = false;     // a date seal: the day to print, `day` offered, any in the range
