@@ -61,51 +61,64 @@ void PaintInto(QPaintDevice& target, const SealArtwork& art, const RasterFrame& 
     art.Paint(painter, scale);
 }
 
-// The ink at `scale` device pixels per layout pixel: its coverage painted into a mask, then
-// every covered pixel given the seal's colour and the coverage as alpha (or the colour blended
-// onto white), so that no edge pixel takes another colour.
+// The colours of a seal's coverage: index i is the seal's colour at coverage i / 255, as alpha
+// on a transparent background or blended onto white paper.
+QList<QRgb> InkPalette(const QColor& color, Background background)
+{
+    QList<QRgb> palette(256);
+    const auto blend = [](int channel, int coverage) {
+        return (channel * coverage + 255 * (255 - coverage) + 127) / 255;
+    };
+    for (int i = 0; i < 256; ++i) {
+        if (background == Background::White)
+            palette[i] =
+                qRgb(blend(color.red(), i), blend(color.green(), i), blend(color.blue(), i));
+        else
+            palette[i] = i == 0 ? 0 : qRgba(color.red(), color.green(), color.blue(), i);
+    }
+    return palette;
+}
+
+// The ink at `scale` device pixels per layout pixel. A name or date seal is its coverage, painted
+// once and read from the painting's alpha, as an indexed picture whose index is the coverage and
+// whose palette the seal's colour (InkPalette): so every inked pixel has exactly the seal's
+// colour, and no edge takes another. A bitmap seal is its picture.
 QImage RenderAtScale(const SealArtwork& art, double scale, Background background)
 {
     const QRectF ink = art.InkRect();
-    if (ink.isEmpty()) {
-        QImage empty(1, 1, QImage::Format_ARGB32);
-        empty.fill(background == Background::White ? Qt::white : Qt::transparent);
-        return empty;
-    }
     const RasterFrame frame = FrameOf(ink, scale);
     if (art.IsBitmap()) {
         QImage picture(frame.size, QImage::Format_RGB32);
         picture.fill(Qt::white);
-        PaintInto(picture, art, frame, scale);
+        if (!ink.isEmpty())
+            PaintInto(picture, art, frame, scale);
         return picture;
     }
-
-    QImage mask(frame.size, QImage::Format_Alpha8);
-    mask.fill(0);
-    PaintInto(mask, art, frame, scale);
-
-    const QColor color = art.InkColor();
-    const int r = color.red();
-    const int g = color.green();
-    const int b = color.blue();
-    const bool white = background == Background::White;
-    QImage picture(frame.size, white ? QImage::Format_RGB32 : QImage::Format_ARGB32);
-    const QRgb ink100 = qRgb(r, g, b) & 0x00FFFFFF;
-    const auto blend = [](int channel, int alpha) {
-        return (channel * alpha + 255 * (255 - alpha) + 127) / 255;
-    };
+    QImage coverage(frame.size, QImage::Format_Indexed8);
+    coverage.setColorTable(InkPalette(art.InkColor(), background));
+    coverage.fill(0);
+    if (ink.isEmpty())
+        return coverage;
+    // Painted in colour, which the raster engine does fastest; only the alpha is kept.
+    QImage painted(frame.size, QImage::Format_ARGB32_Premultiplied);
+    painted.fill(0);
+    PaintInto(painted, art, frame, scale);
     for (int y = 0; y < frame.size.height(); ++y) {
-        const uchar* coverage = mask.constScanLine(y);
-        auto* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
-        for (int x = 0; x < frame.size.width(); ++x) {
-            const int alpha = coverage[x];
-            if (white)
-                row[x] = qRgb(blend(r, alpha), blend(g, alpha), blend(b, alpha));
-            else
-                row[x] = alpha == 0 ? 0 : (QRgb(alpha) << 24) | ink100;
-        }
+        const auto* from = reinterpret_cast<const QRgb*>(painted.constScanLine(y));
+        uchar* to = coverage.scanLine(y);
+        for (int x = 0; x < frame.size.width(); ++x)
+            to[x] = uchar(qAlpha(from[x]));
     }
-    return picture;
+    return coverage;
+}
+
+// The picture as RenderRaster gives it: 32 bits a pixel, with alpha on a transparent background.
+QImage Widened(const QImage& picture, Background background)
+{
+    if (picture.format() != QImage::Format_Indexed8)
+        return picture;
+    return picture.convertToFormat(background == Background::White ? QImage::Format_RGB32
+                                                                   : QImage::Format_ARGB32);
 }
 
 QByteArray PngBytes(const QImage& picture)
@@ -192,7 +205,10 @@ QByteArray PdfBytes(const SealArtwork& art, Background background, bool& clamped
 
 } // namespace
 
-QImage RenderRaster(const SealArtwork& art, double dpi, Background background, bool* clamped)
+namespace {
+
+// The seal at `dpi` as an indexed picture of its coverage (RenderAtScale), dots per metre set.
+QImage RenderPrint(const SealArtwork& art, double dpi, Background background, bool* clamped)
 {
     const double pixelsPerCm = art.PixelsPerCm();
     double scale = std::isfinite(dpi) && dpi > 0 ? dpi / kCmPerInch / pixelsPerCm : 1.0;
@@ -217,6 +233,13 @@ QImage RenderRaster(const SealArtwork& art, double dpi, Background background, b
     return picture;
 }
 
+} // namespace
+
+QImage RenderRaster(const SealArtwork& art, double dpi, Background background, bool* clamped)
+{
+    return Widened(RenderPrint(art, dpi, background, clamped), background);
+}
+
 QImage RenderThumbnail(const SealArtwork& art, int size)
 {
     size = std::clamp(size, 1, kLargestSide);
@@ -239,7 +262,7 @@ Rendered RenderFile(const SealArtwork& art, const ExportOptions& options)
     switch (options.format) {
     case Format::Png:
         rendered.bytes =
-            PngBytes(RenderRaster(art, options.dpi, options.background, &rendered.clamped));
+            PngBytes(RenderPrint(art, options.dpi, options.background, &rendered.clamped));
         break;
     case Format::Svg:
         rendered.bytes = SvgBytes(art, options.background);
@@ -271,12 +294,12 @@ std::optional<QString> ExportSeal(const SealArtwork& art, const ExportOptions& o
 std::unique_ptr<QMimeData> ClipboardData(const SealArtwork& art)
 {
     auto data = std::make_unique<QMimeData>();
-    const QImage picture = RenderRaster(art, kClipboardDpi, Background::Transparent);
+    const QImage picture = RenderPrint(art, kClipboardDpi, Background::Transparent, nullptr);
     data->setData(QStringLiteral("image/png"), PngBytes(picture));
     const QByteArray svg = SvgBytes(art, Background::Transparent);
     if (!svg.isEmpty())
         data->setData(QStringLiteral("image/svg+xml"), svg);
-    data->setImageData(picture);
+    data->setImageData(Widened(picture, Background::Transparent));
     return data;
 }
 

@@ -186,6 +186,8 @@ TEST_F(SealOutputTest, TransparentPixelsHoldOnlyTheSealsColour)
                 }
             }
             EXPECT_EQ(wrong, 0) << "no fringe of another colour";
+            EXPECT_EQ(RenderRaster(art, 600, Background::Transparent).format(),
+                      QImage::Format_ARGB32);
             EXPECT_GT(opaque, 1000);
             EXPECT_GT(partial, 500) << "antialiased edges are alpha";
             for (const QPoint corner :
