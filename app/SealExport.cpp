@@ -166,11 +166,12 @@ bool ExportDocument(QWidget* parent, const seal::TMDIChild& document)
         return false;
     }
     if (clamped)
-        platform::ShowMessage(
-            parent, kFileCaption,
-            QStringLiteral("印が大きすぎるため、一辺 %1 ピクセルに収まるよう解像度を"
-                           "下げて書き出しました。")
-                .arg(output::kLargestSide));
+        platform::ShowMessage(parent, kFileCaption,
+                              options.format == output::Format::Pdf
+                                  ? QStringLiteral("印が大きすぎるため、PDF のページに収まるよう"
+                                                   "縮小して書き出しました。")
+                                  : QStringLiteral("印が大きすぎるため、解像度を下げて書き出し"
+                                                   "ました。"));
     return true;
 }
 

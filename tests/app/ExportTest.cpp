@@ -260,6 +260,19 @@ TEST_F(ExportTest, CancelOverwriteRefusalAndAnUnwritableFolderLeaveNothing)
     EXPECT_EQ(FolderContents(), QStringList{QStringLiteral("old.svg")});
 }
 
+TEST_F(ExportTest, ASealBeyondTheLargestPageIsReducedAndSaysSo)
+{
+    seal::TMDIChild* document = Make(Kind::Name);
+    document->NameStamp.StampSize = 100000; // 7.7 m high
+    Export(Options(ExportFormat::Pdf), QStringLiteral("huge.pdf"));
+    EXPECT_TRUE(test::ReadFile(Path(QStringLiteral("huge.pdf"))).startsWith("%PDF-"));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].caption, QStringLiteral("瑠環印影ＭＧＲ"));
+    EXPECT_EQ(
+        dialogs.messages[0].text,
+        QStringLiteral("印が大きすぎるため、PDF のページに収まるよう縮小して書き出しました。"));
+}
+
 TEST_F(ExportTest, CopyPutsATransparentPngAndAnSvgOnTheClipboard)
 {
     for (const Kind kind : {Kind::Name, Kind::Date, Kind::Bitmap}) {
