@@ -2,6 +2,7 @@
 #include "seal/DateSealRenderer.h"
 #include "seal/NameSealRenderer.h"
 
+#include <QDate>
 #include <QPaintEngine>
 #include <QPainter>
 
@@ -10,12 +11,6 @@
 
 namespace velmr::output {
 namespace {
-
-constexpr double kCmPerInch = 2.54;
-constexpr double kInchesPerMetre = 1.0 / 0.0254;
-
-// Keeps rounding noise of the scaled ink rectangle from adding a pixel row.
-constexpr double kEdgeTolerance = 1e-6;
 
 double PixelsPerCmOf(const SealSource& source)
 {
@@ -27,13 +22,15 @@ double PixelsPerCmOf(const SealSource& source)
                                                         : kNameSealPixelsPerCm;
 }
 
-// A day the band can print: the seal's own, or today for a day outside the printable range.
+// A day the band can print: the seal's own, or today for a day that is none or lies outside the
+// printable range.
 std::optional<calendar::LocalDate> PrintableDay(const calendar::LocalDate& day)
 {
     const auto key = [](const calendar::LocalDate& d) {
         return std::int64_t(d.year) * 10000 + d.month * 100 + d.day;
     };
-    if (key(day) < key(kFirstDay) || key(day) > key(kLastDay))
+    if (!QDate::isValid(day.year, day.month, day.day) || key(day) < key(kFirstDay) ||
+        key(day) > key(kLastDay))
         return std::nullopt;
     return day;
 }

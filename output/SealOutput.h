@@ -35,7 +35,8 @@ struct DateSeal
 {
     seal::DateStampRecord record{};
     seal::DateStampExRecord ex{};
-    calendar::LocalDate day; // the date printed in the band; today when outside kFirstDay..kLastDay
+    calendar::LocalDate day; // the date printed in the band; today when it is no day of
+                             // kFirstDay..kLastDay
 };
 struct BitmapSeal
 {
