@@ -259,6 +259,8 @@ QImage RenderThumbnail(const SealArtwork& art, int size)
 Rendered RenderFile(const SealArtwork& art, const ExportOptions& options)
 {
     Rendered rendered;
+    if (art.InkRect().isEmpty())
+        return rendered;
     switch (options.format) {
     case Format::Png:
         rendered.bytes =
@@ -295,10 +297,10 @@ std::unique_ptr<QMimeData> ClipboardData(const SealArtwork& art)
 {
     auto data = std::make_unique<QMimeData>();
     const QImage picture = RenderPrint(art, kClipboardDpi, Background::Transparent, nullptr);
-    data->setData(QStringLiteral("image/png"), PngBytes(picture));
-    const QByteArray svg = SvgBytes(art, Background::Transparent);
-    if (!svg.isEmpty())
-        data->setData(QStringLiteral("image/svg+xml"), svg);
+    if (!art.InkRect().isEmpty()) {
+        data->setData(QStringLiteral("image/png"), PngBytes(picture));
+        data->setData(QStringLiteral("image/svg+xml"), SvgBytes(art, Background::Transparent));
+    }
     data->setImageData(Widened(picture, Background::Transparent));
     return data;
 }

@@ -113,14 +113,19 @@ struct Rendered
 };
 
 // The seal as a picture at `dpi` dots per inch of the printed seal (0: its print resolution),
-// dots per metre set. Transparent: every pixel holding ink has exactly the seal's colour with the
-// ink's coverage as alpha, every other pixel alpha 0 (Format_ARGB32, not premultiplied).
+// dots per metre set; a bitmap seal is its picture, white paper included; a seal without ink one
+// blank pixel. Transparent: every pixel
+// holding ink has exactly the seal's colour with the ink's coverage as alpha, every other pixel
+// alpha 0 (Format_ARGB32, not premultiplied).
 QImage RenderRaster(const SealArtwork& art, double dpi, Background background,
                     bool* clamped = nullptr);
 // The seal fitted into a `size` × `size` transparent square, centred (file manager thumbnails).
 QImage RenderThumbnail(const SealArtwork& art, int size);
 
-// File bytes: PNG (with pHYs), SVG (width and height in mm), PDF (one page the seal's size).
+// File bytes: PNG (with pHYs; a name or date seal as an indexed picture whose palette is the
+// seal's colour at every coverage, with alpha), SVG (width and height in mm), PDF (one page the
+// seal's size, widened to whole points on the right and bottom, as the PDF writer sizes pages).
+// A seal without ink (InkRect() empty) gives no bytes.
 Rendered RenderFile(const SealArtwork& art, const ExportOptions& options);
 
 // Writes the seal to `path` atomically; on failure a message for the user naming the file and

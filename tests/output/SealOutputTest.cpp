@@ -399,11 +399,19 @@ TEST_F(SealOutputTest, AbsurdRecordsExportClamped)
         EXPECT_LE(std::max(picture.width(), picture.height()), kLargestSide);
         EXPECT_LE(qint64(picture.width()) * picture.height(), kLargestPixels);
         EXPECT_FALSE(picture.isNull());
-        EXPECT_FALSE(RenderFile(art, {Format::Svg, 0, Background::Transparent}).bytes.isEmpty() &&
-                     !art.InkRect().isEmpty());
-        RenderFile(art, {Format::Pdf, 0, Background::Transparent});
+        // Vector files of any size; a seal without ink is no file at all.
+        for (const Format format : {Format::Svg, Format::Pdf}) {
+            EXPECT_EQ(RenderFile(art, {format, 0, Background::Transparent}).bytes.isEmpty(),
+                      art.InkRect().isEmpty());
+        }
         EXPECT_EQ(RenderThumbnail(art, 64).size(), QSize(64, 64));
     }
+    const SealArtwork blank(nothing);
+    EXPECT_TRUE(RenderFile(blank, {Format::Png, 600, Background::Transparent}).bytes.isEmpty());
+    const QString path = velmr::test::MakeTempFolder() + QStringLiteral("/blank.png");
+    EXPECT_TRUE(ExportSeal(blank, {}, path));
+    EXPECT_FALSE(QFile::exists(path));
+
     Rendered png = RenderFile(SealArtwork(huge), {Format::Png, 600, Background::White});
     EXPECT_TRUE(png.clamped);
     QBuffer buffer(&png.bytes);
