@@ -242,7 +242,8 @@ QImage RenderRaster(const SealArtwork& art, double dpi, Background background, b
 
 QImage RenderThumbnail(const SealArtwork& art, int size)
 {
-    size = std::clamp(size, 1, kLargestSide);
+    // Within the largest picture: a square of kLargestPixels.
+    size = std::clamp(size, 1, int(std::sqrt(double(kLargestPixels))));
     QImage square(size, size, QImage::Format_ARGB32);
     square.fill(Qt::transparent);
     const QRectF ink = art.InkRect();

@@ -119,7 +119,8 @@ struct Rendered
 // alpha 0 (Format_ARGB32, not premultiplied).
 QImage RenderRaster(const SealArtwork& art, double dpi, Background background,
                     bool* clamped = nullptr);
-// The seal fitted into a `size` × `size` transparent square, centred (file manager thumbnails).
+// The seal fitted into a `size` × `size` transparent square, centred (file manager thumbnails);
+// `size` is kept between 1 and 8192.
 QImage RenderThumbnail(const SealArtwork& art, int size);
 
 // File bytes: PNG (with pHYs; a name or date seal as an indexed picture whose palette is the
