@@ -392,7 +392,7 @@ QString OutputPathFor(const RenderJob& job, const QString& input)
     const QFileInfo info(input);
     const QString name = info.completeBaseName() + ExtensionOf(job.format);
     const QString folder = job.outputDir.isEmpty() ? info.path() : job.outputDir;
-    return QDir(folder).filePath(name);
+    return folder == QLatin1String(".") ? name : QDir(folder).filePath(name);
 }
 
 int RunRender(const RenderJob& job, QTextStream& err)

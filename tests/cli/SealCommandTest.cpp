@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QProcess>
 #include <gtest/gtest.h>
 
@@ -352,6 +353,20 @@ TEST_F(SealCommandTest, AnOutputFolderThatCannotBeWrittenGetsNothing)
     EXPECT_FALSE(QFileInfo::exists(Path(QStringLiteral("absent"))));
     QFile::setPermissions(locked,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+TEST_F(SealCommandTest, AbsurdRecordsAreWrittenSmallerWithAMessage)
+{
+    QByteArray bytes = NameSealFile(100000, -7, 100, 0);
+    bytes.replace(124, 4, QByteArray("\x88\x13\0\0", 4)); // a 5000-point font
+    const QString seal = Write(QStringLiteral("huge.mkn"), bytes);
+    const SealRun run = Seal({QStringLiteral("render"), seal});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(Path(QStringLiteral("huge.png")))) << run.err.toStdString();
+    const QSize size = QImageReader(Path(QStringLiteral("huge.png"))).size();
+    EXPECT_GT(size.width(), 1000);
+    EXPECT_LE(size.width(), 20000);
+    EXPECT_LE(size.height(), 20000);
 }
 
 TEST_F(SealCommandTest, HelpIsJapaneseAndVersionNamesTheProgram)
