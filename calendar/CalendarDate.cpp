@@ -204,8 +204,8 @@ bool CalendarDate::SetToday()
 
 bool CalendarDate::SetDay(const LocalDate& date)
 {
-    if (date.year < 1900 || date.year > 9999 || date.month < 1 || date.month > 12 ||
-        date.day < 1 || date.day > 31)
+    if (date.year < 1900 || date.year > 9999 || date.month < 1 || date.month > 12 || date.day < 1 ||
+        date.day > 31)
         return false;
     const std::int32_t rememberedEra = eraYear;
     eraYear = 0;
