@@ -5,7 +5,7 @@
 set(CPACK_PACKAGE_NAME velmrmgr)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Seal impression editor (瑠環印影マネージャー)")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Makes name seals, date seals and seals from pictures, keeps them as files, hands them to the "
     "Velmor seal program and exports them at their true size as PNG, SVG or PDF. velmrseal renders "
     "seal files from the command line and draws their thumbnails for file managers.")
