@@ -12,9 +12,12 @@
 #include "sibling/MessageForm.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTimer>
 #include <QTranslator>
+#include <QUrl>
 
 namespace velmr::app {
 namespace {
@@ -81,6 +84,42 @@ QString ApplicationHelpFile()
     return qApp ? qApp->property(kHelpFileProperty).toString() : QString();
 }
 
+QStringList FilesNamedOnCommandLine(const QStringList& arguments)
+{
+    QStringList files;
+    bool optionsEnded = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (!optionsEnded && argument == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        if (argument.isEmpty() || (!optionsEnded && argument.startsWith(QLatin1Char('-'))))
+            continue;
+        const QString path =
+            argument.startsWith(QLatin1String("file:")) ? QUrl(argument).toLocalFile() : argument;
+        if (!path.isEmpty())
+            files << QFileInfo(path).absoluteFilePath();
+    }
+    return files;
+}
+
+void OpenFilesWhenShown(TMainForm& mainForm, const QStringList& paths)
+{
+    if (paths.isEmpty())
+        return;
+    // Queued behind the first-show handler, which the window's show queued before.
+    QTimer::singleShot(0, &mainForm, [&mainForm, paths] {
+        // The Velmor notice of the first show is answered first.
+        if (QApplication::activeModalWidget()) {
+            QTimer::singleShot(100, &mainForm,
+                               [&mainForm, paths] { OpenFilesWhenShown(mainForm, paths); });
+            return;
+        }
+        mainForm.OpenFiles(paths);
+    });
+}
+
 int RunProgram(int argc, char** argv)
 {
     const PolicyDecision decision = CheckStartPolicy(*platform::CurrentUserRegistry());
@@ -99,6 +138,8 @@ int RunProgram(int argc, char** argv)
         if (!decision.problem.isEmpty() && !decision.storeUnreadable)
             platform::ShowMessage(windows.mainForm.get(), kRegistryCaption, decision.problem);
         windows.mainForm->show();
+        OpenFilesWhenShown(*windows.mainForm,
+                           FilesNamedOnCommandLine(QCoreApplication::arguments()));
         status = application.exec();
     }
     return status == 0 ? 0 : status;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -48,7 +49,16 @@ void InitialiseApplication();
 // The application's help file name.
 QString ApplicationHelpFile();
 
-// The program: the policy gate, the windows, the message loop. Returns the exit status.
+// The seal and picture files named on the program's command line (the desktop entry passes them
+// as %F), as absolute paths: every argument after the program's name but options, all of them
+// after "--"; file URLs become their paths.
+QStringList FilesNamedOnCommandLine(const QStringList& arguments);
+// Opens `paths` in `mainForm` as its Open command does, once the main window has been shown and
+// no start-up notice is waiting for the user.
+void OpenFilesWhenShown(TMainForm& mainForm, const QStringList& paths);
+
+// The program: the policy gate, the windows, the message loop, the files named on the command
+// line. Returns the exit status.
 int RunProgram(int argc, char** argv);
 
 } // namespace velmr::app

@@ -4,6 +4,7 @@
 #include "app/Application.h"
 #include "app/Glyphs.h"
 #include "app/HelpWindow.h"
+#include "app/SealExport.h"
 #include "image/ImgKit.h"
 #include "panel/ControlForm.h"
 #include "platform/UserDialogs.h"
@@ -185,6 +186,8 @@ void TMainForm::BuildMenus()
                            QStringLiteral("ﾌｧｲﾙを保存する"), false);
     FileSaveAsItem = AddItem(file, "FileSaveAsItem", QStringLiteral("名前を付けて保存(&A)..."),
                              QStringLiteral("ﾌｧｲﾙに別の名前を付けて保存"), false);
+    FileExportItem = AddItem(file, "FileExportItem", QStringLiteral("書き出し(&E)..."),
+                             QStringLiteral("印影を実物大の PNG・SVG・PDF ﾌｧｲﾙに書き出す"), false);
     file->addSeparator()->setObjectName(QStringLiteral("N1"));
     FileExitItem = AddItem(file, "FileExitItem", QStringLiteral("終了(&X)"),
                            QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝの終了"), true);
@@ -196,6 +199,8 @@ void TMainForm::BuildMenus()
     CutItem->setVisible(false);
     CopyItem = AddItem(edit, "CopyItem", QStringLiteral("ｺﾋﾟｰ(&C)"),
                        QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞへｺﾋﾟｰ"), false);
+    mCopyPicture = AddItem(edit, "mCopyPicture", QStringLiteral("透過画像としてコピー"),
+                           QStringLiteral("印影を背景の透明な画像としてｸﾘｯﾌﾟﾎﾞｰﾄﾞへｺﾋﾟｰ"), false);
     PasteItem = AddItem(edit, "PasteItem", QStringLiteral("貼り付け(&P)"),
                         QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞから貼り付け"), true);
     mReplica = AddItem(edit, "mReplica", QStringLiteral("認印・日付印を複製"), QString(), false);
@@ -288,6 +293,7 @@ void TMainForm::BuildSpeedPanel()
     PasteBtn = AddButton("PasteBtn", 104, QStringLiteral("認印・日付印の複製|"), false);
     sbToVelmor = AddButton("sbToVelmor", 132, QStringLiteral("瑠環印鑑へ登録|"), false);
     ExitBtn = AddButton("ExitBtn", 168, QStringLiteral("終了|"), true);
+    ExportBtn = AddButton("ExportBtn", 200, QStringLiteral("書き出し|"), false);
     CutBtn = AddButton("CutBtn", 244, QStringLiteral("切り取り|"), false, false);
     CopyBtn = AddButton("CopyBtn", 292, QStringLiteral("ｺﾋﾟｰ|"), false, false);
 }
@@ -306,6 +312,9 @@ void TMainForm::ConnectHandlers()
     connect(FileSaveItem, &QAction::triggered, this, &TMainForm::FileSaveItemClick);
     connect(SaveBtn, &QAction::triggered, this, &TMainForm::FileSaveItemClick);
     connect(FileSaveAsItem, &QAction::triggered, this, &TMainForm::FileSaveAsItemClick);
+    connect(FileExportItem, &QAction::triggered, this, &TMainForm::FileExportItemClick);
+    connect(ExportBtn, &QAction::triggered, this, &TMainForm::FileExportItemClick);
+    connect(mCopyPicture, &QAction::triggered, this, &TMainForm::mCopyPictureClick);
     connect(WindowTileItem, &QAction::triggered, this, &TMainForm::WindowTileItemClick);
     connect(WindowArrangeItem, &QAction::triggered, this, &TMainForm::WindowArrangeItemClick);
     connect(windowMenu_, &QMenu::aboutToShow, this, &TMainForm::FillWindowList);
@@ -520,15 +529,16 @@ void TMainForm::UpdateMenuItems()
 {
     const QList<seal::TMDIChild*> documents = Documents();
     const bool any = !documents.isEmpty();
-    for (QAction* command :
-         {FileCloseItem, FileSaveItem, FileSaveAsItem, CutItem, SaveBtn, CutBtn, CopyBtn,
-          WindowCascadeItem, WindowTileItem, WindowArrangeItem, WindowMinimizeItem})
+    for (QAction* command : {FileCloseItem, FileSaveItem, FileSaveAsItem, FileExportItem, CutItem,
+                             SaveBtn, ExportBtn, CutBtn, CopyBtn, WindowCascadeItem, WindowTileItem,
+                             WindowArrangeItem, WindowMinimizeItem})
         SetCommandEnabled(command, any);
     if (VelmorPresent) {
         SetCommandEnabled(mRegist, any);
         SetCommandEnabled(sbToVelmor, any);
     }
     seal::TMDIChild* active = any ? ActiveDocument() : nullptr;
+    SetCommandEnabled(mCopyPicture, active && active->Kind != seal::kNoKind);
     if (!active) {
         if (controlForm_)
             controlForm_->Collapse();
@@ -597,6 +607,18 @@ void TMainForm::CopyItemClick()
         image::ImgKitSetToClipBrd(this, document->ImageHandle);
 }
 
+void TMainForm::FileExportItemClick()
+{
+    if (seal::TMDIChild* document = ActiveDocument())
+        ExportDocument(this, *document);
+}
+
+void TMainForm::mCopyPictureClick()
+{
+    if (seal::TMDIChild* document = ActiveDocument())
+        CopyDocumentAsPicture(*document);
+}
+
 void TMainForm::mRegistClick()
 {
     seal::TMDIChild* document = ActiveDocument();
@@ -655,9 +677,15 @@ void TMainForm::FileOpenItemClick()
     platform::FileDialogRequest request;
     request.filter = kOpenFilter;
     request.mustExist = true;
-    if (const auto choice = platform::Dialogs().AskOpenFile(this, request)) {
-        seal::TMDIChild* document = NewChildWindow(choice->path);
-        if (!document->OpenFile(choice->path))
+    const auto choice = platform::Dialogs().AskOpenFile(this, request);
+    OpenFiles(choice ? QStringList{choice->path} : QStringList{});
+}
+
+void TMainForm::OpenFiles(const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        seal::TMDIChild* document = NewChildWindow(path);
+        if (!document->OpenFile(path))
             delete document->parentWidget();
     }
     UpdateMenuItems();

@@ -66,9 +66,16 @@ public:
     void m08NameClick();
     void m08DateClick();
     void FileOpenItemClick();
+    // Opens each file as the Open command opens the one chosen; a file that cannot be opened shows
+    // the usual message and leaves no window.
+    void OpenFiles(const QStringList& paths);
     void FileCloseItemClick();
     void FileSaveItemClick();
     void FileSaveAsItemClick();
+    // Writes the active seal at its true size as a PNG, SVG or PDF file, options asked first.
+    void FileExportItemClick();
+    // Puts the active seal on the clipboard as a transparent picture for documents.
+    void mCopyPictureClick();
     void FileExitItemClick();
     // Saves `document` under its name, or through Save as while it has a default name; true when
     // it was written.
@@ -103,6 +110,7 @@ public:
         *m08Date;
     QAction *Window1, *WindowCascadeItem, *WindowTileItem, *WindowArrangeItem, *WindowMinimizeItem;
     QAction *Help1, *mHelp, *HelpAboutItem;
+    QAction *FileExportItem, *mCopyPicture, *ExportBtn;
     QAction *sbNewName, *sbNewDate, *OpenBtn, *SaveBtn, *PasteBtn, *sbToVelmor, *ExitBtn, *CutBtn,
         *CopyBtn;
 

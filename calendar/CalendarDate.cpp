@@ -199,21 +199,25 @@ std::int32_t CalendarDate::DayNumberOfText(std::string_view text) const
 
 bool CalendarDate::SetToday()
 {
+    return SetDay(Today());
+}
+
+bool CalendarDate::SetDay(const LocalDate& date)
+{
+    if (date.year < 1900 || date.year > 9999 || date.month < 1 || date.month > 12 || date.day < 1 ||
+        date.day > 31)
+        return false;
     const std::int32_t rememberedEra = eraYear;
     eraYear = 0;
-    const LocalDate today = Today();
-    std::int32_t number = 0;
-    if (today.year >= 1900 && today.year <= 9999) {
-        // The whole four-digit year, so that every date from 1900 on reads right.
-        char date[kTextSize];
-        std::snprintf(date, sizeof date, "%04d/%02d/%02d", today.year, today.month, today.day);
-        number = DayNumberOfText(date);
-    }
+    // The whole four-digit year, so that every date from 1900 on reads right.
+    char text[kTextSize];
+    std::snprintf(text, sizeof text, "%04d/%02d/%02d", date.year, date.month, date.day);
+    const std::int32_t number = DayNumberOfText(text);
     eraYear = rememberedEra;
     if (number <= 0)
         return false;
     dayNumber = number;
-    FormatDayNumber(text.data(), text.size(), dayNumber);
+    FormatDayNumber(this->text.data(), this->text.size(), dayNumber);
     return true;
 }
 

@@ -80,6 +80,9 @@ public:
     std::int32_t DayNumberOfText(std::string_view text) const;
     // Sets dayNumber and text to today's local date; false (text unchanged) when it cannot.
     bool SetToday();
+    // Sets dayNumber and text to `date` (1 January 1900 to 31 December 9999); false (text
+    // unchanged) for any other date.
+    bool SetDay(const LocalDate& date);
 
     // The printed text up to its terminator.
     std::string_view Text() const;

@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QHash>
 #include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -175,19 +176,30 @@ std::optional<SealFont> MakeSealFont(const QString& face, std::int64_t points, s
 
 namespace {
 
+QPainterPath TextOutline(const SealFont& font, QPointF topLeft, const QString& text)
+{
+    QPainterPath path;
+    path.addText(topLeft + QPointF(0, font.ascent), font.font, text);
+    return path;
+}
+
+// The width of the stroke that emboldens a synthesised bold, 0 for other fonts.
+double BoldStroke(const SealFont& font)
+{
+    return font.syntheticBold ? font.font.pixelSize() * kSyntheticBoldShare : 0.0;
+}
+
 // Draws `text` with the top-left of its cell at `topLeft`: the outline filled, and for a
 // synthesised bold also stroked.
 void PaintText(QPainter& painter, const SealFont& font, QPointF topLeft, const QString& text,
                const QColor& color)
 {
-    QPainterPath path;
-    path.addText(topLeft + QPointF(0, font.ascent), font.font, text);
+    const QPainterPath path = TextOutline(font, topLeft, text);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setBrush(color);
     if (font.syntheticBold) {
-        const double stroke = font.font.pixelSize() * kSyntheticBoldShare;
-        painter.setPen(QPen(color, stroke, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setPen(QPen(color, BoldStroke(font), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     } else {
         painter.setPen(Qt::NoPen);
     }
@@ -251,11 +263,9 @@ private:
 
     static QRect Bounds(const SealFont& font, const QString& text)
     {
-        QPainterPath path;
-        path.addText(QPointF(0, font.ascent), font.font, text);
-        const double stroke =
-            font.syntheticBold ? font.font.pixelSize() * kSyntheticBoldShare : 0.0;
-        return path.boundingRect()
+        const double stroke = BoldStroke(font);
+        return TextOutline(font, QPointF(), text)
+            .boundingRect()
             .adjusted(-stroke - 2, -stroke - 2, stroke + 2, stroke + 2)
             .toAlignedRect();
     }
@@ -276,6 +286,18 @@ private:
     std::uint64_t clock_ = 0;
 };
 
+// A kept text image lands on the very pixels its outline would cover only on a raster picture
+// moved by whole pixels; scaled painters and vector targets get the outline itself.
+bool KeepsDrawnTexts(const QPainter& painter)
+{
+    if (!painter.paintEngine() || painter.paintEngine()->type() != QPaintEngine::Raster)
+        return false;
+    const QTransform transform = painter.deviceTransform();
+    return transform.type() <= QTransform::TxTranslate &&
+           transform.dx() == std::floor(transform.dx()) &&
+           transform.dy() == std::floor(transform.dy());
+}
+
 } // namespace
 
 void DrawSealText(QPainter& painter, const SealFont& font, QPoint topLeft, const QString& text,
@@ -284,10 +306,22 @@ void DrawSealText(QPainter& painter, const SealFont& font, QPoint topLeft, const
     if (text.isEmpty())
         return;
     thread_local TextImageCache cache;
-    if (const TextImage* drawn = cache.Get(font, text, color))
-        painter.drawImage(topLeft - drawn->origin, drawn->image);
-    else
-        PaintText(painter, font, topLeft, text, color);
+    if (KeepsDrawnTexts(painter)) {
+        if (const TextImage* drawn = cache.Get(font, text, color)) {
+            painter.drawImage(topLeft - drawn->origin, drawn->image);
+            return;
+        }
+    }
+    PaintText(painter, font, topLeft, text, color);
+}
+
+QRectF SealTextInkRect(const SealFont& font, QPoint topLeft, const QString& text)
+{
+    const QPainterPath path = TextOutline(font, topLeft, text);
+    if (path.isEmpty())
+        return {};
+    const double half = BoldStroke(font) / 2;
+    return path.boundingRect().adjusted(-half, -half, half, half);
 }
 
 } // namespace velmr::platform

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QFont>
 #include <QPoint>
+#include <QRectF>
 #include <QString>
 #include <QStringList>
 
@@ -50,8 +51,16 @@ struct SealFont
 std::optional<SealFont> MakeSealFont(const QString& face, std::int64_t points, std::uint8_t style,
                                      double dpi);
 
-// Writes `text` with the top-left of its cell at `topLeft`, antialiased, background transparent.
+// Writes `text` with the top-left of its cell at `topLeft`, antialiased, background transparent:
+// its outline filled, and for a synthesised bold also stroked. Painted in the painter's
+// coordinates, so that a scaled painter or a vector target gets the outlines at its own
+// resolution; only on a raster picture at whole-pixel positions is a text drawn once kept for
+// the drawings that follow.
 void DrawSealText(QPainter& painter, const SealFont& font, QPoint topLeft, const QString& text,
                   const QColor& color);
+
+// The area `text` inks when written with the top-left of its cell at `topLeft`: its outline with
+// the synthesised bold's stroke. Empty for a text that inks nothing.
+QRectF SealTextInkRect(const SealFont& font, QPoint topLeft, const QString& text);
 
 } // namespace velmr::platform

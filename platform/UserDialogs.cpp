@@ -1,5 +1,6 @@
 #include "platform/UserDialogs.h"
 
+#include "platform/ExportForm.h"
 #include "platform/FontChooser.h"
 
 #include <QApplication>
@@ -81,6 +82,15 @@ public:
     {
         const QColor color = QColorDialog::getColor(initial, parent);
         return color.isValid() ? std::optional<QColor>(color) : std::nullopt;
+    }
+
+    std::optional<ExportOptionsChoice>
+    AskExportOptions(QWidget* parent, const ExportOptionsRequest& request) override
+    {
+        ExportForm form(request, parent);
+        if (form.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return form.Choice();
     }
 
     int RunModal(QDialog& form) override { return form.exec(); }

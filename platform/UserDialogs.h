@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QColor>
+#include <QDate>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 
@@ -65,6 +67,35 @@ struct FontDialogChoice
     friend bool operator==(const FontDialogChoice&, const FontDialogChoice&) = default;
 };
 
+// The file formats a seal is exported in.
+enum class ExportFormat
+{
+    Png,
+    Svg,
+    Pdf
+};
+
+// The export options question: what the seal to export offers.
+struct ExportOptionsRequest
+{
+    QSizeF sizeMm;            // the printed size of the picture written: the ink, pen included
+    QSizeF frameMm;           // the frame's, on the pen's centre line; empty without a frame
+    int ownDpi = 0;           // its own print resolution, in dots per inch
+    bool pictureOnly = false; // a bitmap seal: PNG at its own print resolution, nothing to choose
+    bool asksDay = false;     // a date seal: the day to print, `day` offered, any in the range
+    QDate day;
+    QDate firstDay;
+    QDate lastDay;
+};
+
+// The options chosen for an export.
+struct ExportOptionsChoice
+{
+    ExportFormat format = ExportFormat::Png;
+    int dpi = 600; // PNG: 300, 600 or 1200 dots per inch, or 0 for the seal's own resolution
+    QDate day;     // date seals: the day to print
+};
+
 // A long operation's progress, shown to the user once the operation has run for about half a
 // second. While it exists, no user input reaches the program's windows but the progress
 // display's own cancel button. Destroying it closes the dialog.
@@ -101,6 +132,9 @@ public:
     virtual std::optional<FontDialogChoice> AskFont(QWidget* parent,
                                                     const FontDialogChoice& initial) = 0;
     virtual std::optional<QColor> AskColor(QWidget* parent, const QColor& initial) = 0;
+    // The export options of a seal: format, resolution and, for a date seal, the day to print.
+    virtual std::optional<ExportOptionsChoice>
+    AskExportOptions(QWidget* parent, const ExportOptionsRequest& request) = 0;
     // Runs one of the program's own modal forms and returns its QDialog result code.
     virtual int RunModal(QDialog& form) = 0;
     // Starts the progress display of a long operation, with the title and message its caller

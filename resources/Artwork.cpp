@@ -137,6 +137,28 @@ void ExitDoor(QPainter& p)
     p.drawLine(QPointF(3.8, 11.8), QPointF(1, 9));
 }
 
+// A seal stamped on a page, an arrow carrying it out.
+void ExportPage(QPainter& p)
+{
+    p.setPen(QPen(QColor(0x70, 0x70, 0x70), 1.0));
+    p.setBrush(Qt::white);
+    QPainterPath page;
+    page.moveTo(1.5, 1.5);
+    page.lineTo(8.5, 1.5);
+    page.lineTo(11.5, 4.5);
+    page.lineTo(11.5, 16.5);
+    page.lineTo(1.5, 16.5);
+    page.closeSubpath();
+    p.drawPath(page);
+    p.setPen(QPen(kSealRed, 1.3));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QRectF(3.2, 5.2, 6, 6));
+    p.setPen(QPen(QColor(0x1F, 0x5F, 0xC0), 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawLine(QPointF(9.5, 13), QPointF(16.8, 13));
+    p.drawLine(QPointF(14.2, 10.4), QPointF(16.8, 13));
+    p.drawLine(QPointF(14.2, 15.6), QPointF(16.8, 13));
+}
+
 Painting PaintingFor(const QString& name)
 {
     if (name == QLatin1String("sbNewName"))
@@ -153,6 +175,8 @@ Painting PaintingFor(const QString& name)
         return ToVelmor;
     if (name == QLatin1String("ExitBtn"))
         return ExitDoor;
+    if (name == QLatin1String("ExportBtn"))
+        return ExportPage;
     return {};
 }
 
@@ -190,7 +214,7 @@ QStringList GlyphNames()
 {
     return {QStringLiteral("sbNewName"), QStringLiteral("sbNewDate"), QStringLiteral("OpenBtn"),
             QStringLiteral("SaveBtn"),   QStringLiteral("PasteBtn"),  QStringLiteral("sbToVelmor"),
-            QStringLiteral("ExitBtn")};
+            QStringLiteral("ExitBtn"),   QStringLiteral("ExportBtn")};
 }
 
 QPixmap GlyphPixmap(const QString& buttonName, int size)

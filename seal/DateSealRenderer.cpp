@@ -35,9 +35,26 @@ PlacedText Place(const platform::SealFont& font, const QString& text, std::int64
     return {font, text, x, y, font.TextWidth(text), font.TextHeight()};
 }
 
+QPainterPath RingOutline(const Ring& ring)
+{
+    QPainterPath outline;
+    outline.addEllipse(DrawableRect(ring.box, ring.penWidth));
+    return outline;
+}
+
+QPainterPath BandLineOutline(const BandLine& line, int penWidth)
+{
+    // Only across the line: its ends stay where they are.
+    const double y = DrawableCoordinate(line.y) + PenOffset(penWidth);
+    QPainterPath outline(QPointF(DrawableCoordinate(line.x1), y));
+    outline.lineTo(QPointF(DrawableCoordinate(line.x2), y));
+    return outline;
+}
+
 } // namespace
 
-QString DateBandText(const DateStampRecord& record, const DateStampExRecord& ex)
+QString DateBandText(const DateStampRecord& record, const DateStampExRecord& ex,
+                     std::optional<calendar::LocalDate> day)
 {
     QString band =
         platform::cp932::Decode(platform::cp932::CutToBytes(record.Header.View(), kHeaderBytes));
@@ -50,7 +67,7 @@ QString DateBandText(const DateStampRecord& record, const DateStampExRecord& ex)
         date.noLeadingZero = 1;
     else if (ex.DateNZ == 0)
         date.noLeadingZero = 0;
-    if (!date.SetToday())
+    if (!(day ? date.SetDay(*day) : date.SetToday()))
         return band;
     const std::string_view text = date.Text();
     if (record.Years == 0)
@@ -61,7 +78,7 @@ QString DateBandText(const DateStampRecord& record, const DateStampExRecord& ex)
 }
 
 DateSealLayout LayoutDateSeal(const DateStampRecord& record, const DateStampExRecord& ex,
-                              QSize size, double dpi)
+                              QSize size, double dpi, std::optional<calendar::LocalDate> day)
 {
     DateSealLayout layout;
     layout.width = size.width();
@@ -158,7 +175,7 @@ DateSealLayout LayoutDateSeal(const DateStampRecord& record, const DateStampExRe
     }
 
     // The date band, centred; no adjustment moves it.
-    layout.bandText = DateBandText(record, ex);
+    layout.bandText = DateBandText(record, ex, day);
     if (const auto band = Font(record.FontNameM, record.FontSizeM, record.FontStyleM, dpi)) {
         layout.texts.push_back(Place(*band, layout.bandText,
                                      cx - Half(band->TextWidth(layout.bandText)),
@@ -167,28 +184,48 @@ DateSealLayout LayoutDateSeal(const DateStampRecord& record, const DateStampExRe
     return layout;
 }
 
-void PaintDateSeal(QImage& picture, const DateSealLayout& layout)
+std::optional<QRectF> DateSealFrameRect(const DateSealLayout& layout)
 {
-    QPainter painter(&picture);
-    painter.fillRect(QRect(0, 0, layout.width, layout.height), Qt::white);
+    if (layout.rings.empty())
+        return std::nullopt;
+    return DrawableRect(layout.rings.front().box, layout.rings.front().penWidth);
+}
+
+QRectF DateSealInkRect(const DateSealLayout& layout)
+{
+    QRectF ink;
+    for (const Ring& ring : layout.rings)
+        ink |= OutlineInkRect(RingOutline(ring), ring.penWidth);
+    for (const BandLine& line : layout.bandLines)
+        ink |= OutlineInkRect(BandLineOutline(line, layout.penWidth), layout.penWidth);
+    for (const PlacedText& text : layout.texts) {
+        ink |= platform::SealTextInkRect(
+            text.font, QPoint(DrawableCoordinate(text.x), DrawableCoordinate(text.y)), text.text);
+    }
+    return ink;
+}
+
+void PaintDateSealInk(QPainter& painter, const DateSealLayout& layout)
+{
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
-    for (const Ring& ring : layout.rings) {
-        QPainterPath outline;
-        outline.addEllipse(DrawableRect(ring.box, ring.penWidth));
-        DrawOutline(painter, outline, layout.color, ring.penWidth);
-    }
-    for (const BandLine& line : layout.bandLines) {
-        // Only across the line: its ends stay where they are.
-        const double y = DrawableCoordinate(line.y) + PenOffset(layout.penWidth);
-        QPainterPath outline(QPointF(DrawableCoordinate(line.x1), y));
-        outline.lineTo(QPointF(DrawableCoordinate(line.x2), y));
-        DrawOutline(painter, outline, layout.color, layout.penWidth);
-    }
+    for (const Ring& ring : layout.rings)
+        DrawOutline(painter, RingOutline(ring), layout.color, ring.penWidth);
+    for (const BandLine& line : layout.bandLines)
+        DrawOutline(painter, BandLineOutline(line, layout.penWidth), layout.color, layout.penWidth);
     for (const PlacedText& text : layout.texts) {
         platform::DrawSealText(painter, text.font,
                                QPoint(DrawableCoordinate(text.x), DrawableCoordinate(text.y)),
                                text.text, layout.color);
     }
+    painter.restore();
+}
+
+void PaintDateSeal(QImage& picture, const DateSealLayout& layout)
+{
+    QPainter painter(&picture);
+    painter.fillRect(QRect(0, 0, layout.width, layout.height), Qt::white);
+    PaintDateSealInk(painter, layout);
 }
 
 void DrawDateSeal(QImage& picture, const DateStampRecord& record, const DateStampExRecord& ex,

@@ -31,6 +31,37 @@ void PaintName(QPainter& painter, const PlacedName& name, const QColor& color)
     }
 }
 
+QPainterPath Stroke(const QPainterPath& outline, int penWidth)
+{
+    QPainterPathStroker stroker;
+    stroker.setWidth(penWidth);
+    stroker.setCapStyle(Qt::FlatCap);
+    stroker.setJoinStyle(Qt::MiterJoin);
+    return stroker.createStroke(outline);
+}
+
+QPainterPath FrameOutline(const NameSealLayout& layout)
+{
+    QPainterPath frame;
+    if (layout.roundedSquare)
+        frame.addRoundedRect(NameSealFrameRect(layout), 10.0, 10.0);
+    else
+        frame.addEllipse(NameSealFrameRect(layout));
+    return frame;
+}
+
+QRectF NameInkRect(const PlacedName& name)
+{
+    QRectF ink;
+    if (!name.font)
+        return ink;
+    for (const PlacedLine& line : name.lines) {
+        ink |= platform::SealTextInkRect(
+            *name.font, QPoint(DrawableCoordinate(line.x), DrawableCoordinate(line.y)), line.text);
+    }
+    return ink;
+}
+
 std::vector<QString> Texts(const Text20& a, const Text20& b, const Text20& c, const Text20& d)
 {
     return {a.ToUnicode(), b.ToUnicode(), c.ToUnicode(), d.ToUnicode()};
@@ -66,11 +97,12 @@ QRectF DrawableRect(const Box& box, int penWidth)
 
 void DrawOutline(QPainter& painter, const QPainterPath& outline, const QColor& color, int penWidth)
 {
-    QPainterPathStroker stroker;
-    stroker.setWidth(penWidth);
-    stroker.setCapStyle(Qt::FlatCap);
-    stroker.setJoinStyle(Qt::MiterJoin);
-    painter.fillPath(stroker.createStroke(outline), color);
+    painter.fillPath(Stroke(outline, penWidth), color);
+}
+
+QRectF OutlineInkRect(const QPainterPath& outline, int penWidth)
+{
+    return Stroke(outline, penWidth).boundingRect();
 }
 
 int DrawableCoordinate(std::int64_t value)
@@ -145,21 +177,36 @@ NameSealLayout LayoutNameSeal(const NameStampRecord& record, const NameStampExRe
     return layout;
 }
 
+QRectF NameSealFrameRect(const NameSealLayout& layout)
+{
+    return DrawableRect(layout.frame, layout.penWidth);
+}
+
+QRectF NameSealInkRect(const NameSealLayout& layout)
+{
+    QRectF ink = OutlineInkRect(FrameOutline(layout), layout.penWidth);
+    ink |= NameInkRect(layout.first);
+    if (layout.second)
+        ink |= NameInkRect(*layout.second);
+    return ink;
+}
+
+void PaintNameSealInk(QPainter& painter, const NameSealLayout& layout)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    DrawOutline(painter, FrameOutline(layout), layout.color, layout.penWidth);
+    PaintName(painter, layout.first, layout.color);
+    if (layout.second)
+        PaintName(painter, *layout.second, layout.color);
+    painter.restore();
+}
+
 void PaintNameSeal(QImage& picture, const NameSealLayout& layout)
 {
     QPainter painter(&picture);
     painter.fillRect(QRect(0, 0, layout.width, layout.height), Qt::white);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    const QRectF box = DrawableRect(layout.frame, layout.penWidth);
-    QPainterPath frame;
-    if (layout.roundedSquare)
-        frame.addRoundedRect(box, 10.0, 10.0);
-    else
-        frame.addEllipse(box);
-    DrawOutline(painter, frame, layout.color, layout.penWidth);
-    PaintName(painter, layout.first, layout.color);
-    if (layout.second)
-        PaintName(painter, *layout.second, layout.color);
+    PaintNameSealInk(painter, layout);
 }
 
 void DrawNameSeal(QImage& picture, const NameStampRecord& record, const NameStampExRecord& ex,

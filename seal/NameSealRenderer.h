@@ -67,6 +67,17 @@ NameSealLayout LayoutNameSeal(const NameStampRecord& record, const NameStampExRe
 // Clears `picture` to white and draws the seal laid out by `layout`.
 void PaintNameSeal(QImage& picture, const NameSealLayout& layout);
 
+// Paints the ink of the seal laid out by `layout` in the painter's coordinates, one unit a pixel
+// of the seal's picture: the preview paints it unscaled, an export through a scaled painter or
+// onto a vector target. Paints no background.
+void PaintNameSealInk(QPainter& painter, const NameSealLayout& layout);
+
+// The area the seal's ink covers in its picture's pixels: the frame with its whole pen and every
+// text's outline, also where they leave the picture.
+QRectF NameSealInkRect(const NameSealLayout& layout);
+// The frame's outline as drawn: the box the pen is centred on.
+QRectF NameSealFrameRect(const NameSealLayout& layout);
+
 // Lays out and paints a name seal onto `picture` (its size is the seal's picture size).
 void DrawNameSeal(QImage& picture, const NameStampRecord& record, const NameStampExRecord& ex,
                   double dpi);
@@ -88,6 +99,8 @@ QRectF DrawableRect(const Box& box, int penWidth);
 // Strokes `outline` with a solid pen of `penWidth` and `color`, antialiased, the same way for
 // every width (Qt draws one-pixel pens with a stroker of its own that blurs curves).
 void DrawOutline(QPainter& painter, const QPainterPath& outline, const QColor& color, int penWidth);
+// The area a stroke of `outline` by DrawOutline covers.
+QRectF OutlineInkRect(const QPainterPath& outline, int penWidth);
 
 // The stacked line layout of one name: lines up to the first empty one, centred as a block on a
 // picture of `size`, gap between lines, shifted by (shiftX, -shiftY).

@@ -83,6 +83,13 @@ std::optional<QColor> ScriptedDialogs::AskColor(QWidget*, const QColor& initial)
     return Next(colorAnswers, std::optional<QColor>());
 }
 
+std::optional<platform::ExportOptionsChoice>
+ScriptedDialogs::AskExportOptions(QWidget*, const platform::ExportOptionsRequest& request)
+{
+    exportRequests.push_back(request);
+    return Next(exportAnswers, std::optional<platform::ExportOptionsChoice>());
+}
+
 int ScriptedDialogs::RunModal(QDialog& form)
 {
     modalForms.push_back(form.windowTitle());

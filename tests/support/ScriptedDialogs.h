@@ -41,6 +41,7 @@ public:
     std::vector<QColor> colorRequests; // the colours the colour dialogs opened with
 
     std::vector<ShownQuestion> saveChangesQuestions;
+    std::vector<platform::ExportOptionsRequest> exportRequests;
 
     std::deque<platform::MessageResult> messageAnswers;         // default: Ok
     std::deque<platform::SaveChangesAnswer> saveChangesAnswers; // default: Cancel
@@ -49,6 +50,7 @@ public:
     std::deque<std::optional<platform::FontDialogChoice>> fontAnswers;
     int fontsConfirmedUnchanged = 0; // choosers to confirm as they opened, before fontAnswers
     std::deque<std::optional<QColor>> colorAnswers;
+    std::deque<std::optional<platform::ExportOptionsChoice>> exportAnswers; // default: cancel
     // Acts on a modal form while it "runs"; returns the result code. Default: Rejected.
     std::deque<std::function<int(QDialog&)>> modalAnswers;
 
@@ -81,6 +83,8 @@ public:
     std::optional<platform::FontDialogChoice>
     AskFont(QWidget* parent, const platform::FontDialogChoice& initial) override;
     std::optional<QColor> AskColor(QWidget* parent, const QColor& initial) override;
+    std::optional<platform::ExportOptionsChoice>
+    AskExportOptions(QWidget* parent, const platform::ExportOptionsRequest& request) override;
     int RunModal(QDialog& form) override;
     std::unique_ptr<platform::ProgressReport> BeginProgress(QWidget* parent, const QString& title,
                                                             const QString& message,

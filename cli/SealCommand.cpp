@@ -1,0 +1,459 @@
+#include "cli/SealCommand.h"
+
+#include "platform/AtomicFile.h"
+
+#include <QBuffer>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QSet>
+#include <QTemporaryFile>
+#include <QTextStream>
+
+#include <cmath>
+
+namespace velmr::cli {
+namespace {
+
+const QString kProgram = QStringLiteral("velmrseal");
+
+// The largest --dpi; the library lowers it further when a side would pass kLargestSide.
+constexpr double kLargestDpi = 100000.0;
+
+struct Options
+{
+    QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
+                              QStringLiteral("書き出すファイル (入力が一つのときだけ)。"
+                                             "形式は拡張子からも決まります。"),
+                              QStringLiteral("出力")};
+    QCommandLineOption outputDir{
+        QStringLiteral("out-dir"),
+        QStringLiteral("書き出す先のフォルダー (既定は入力と同じフォルダー)。"),
+        QStringLiteral("フォルダー")};
+    QCommandLineOption format{QStringLiteral("format"),
+                              QStringLiteral("png (既定)、svg、pdf のどれか。"),
+                              QStringLiteral("png|svg|pdf")};
+    QCommandLineOption dpi{
+        QStringLiteral("dpi"),
+        QStringLiteral("PNG の解像度 (1 インチあたりのドット数)。既定は 600、"
+                       "BMP・JPEG の印影はその印刷解像度。0 で印影の印刷解像度。"),
+        QStringLiteral("N")};
+    QCommandLineOption date{QStringLiteral("date"),
+                            QStringLiteral("日付印に入れる日付 (1900-01-01～9999-12-31)。"
+                                           "既定は今日。"),
+                            QStringLiteral("YYYY-MM-DD")};
+    QCommandLineOption background{QStringLiteral("background"),
+                                  QStringLiteral("transparent (透明、既定) または white (白)。"),
+                                  QStringLiteral("transparent|white")};
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("この説明を表示します。")};
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
+                               QStringLiteral("バージョンを表示します。")};
+
+    QList<QCommandLineOption> All() const
+    {
+        return {output, outputDir, format, dpi, date, background, help, version};
+    }
+    QList<QCommandLineOption> RenderOnly() const
+    {
+        return {output, outputDir, format, dpi, date, background};
+    }
+};
+
+QString Spelled(const QCommandLineOption& option)
+{
+    QStringList names;
+    for (const QString& name : option.names())
+        names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+    return names.join(QStringLiteral(", "));
+}
+
+std::optional<output::Format> FormatNamed(const QString& name)
+{
+    const QString lower = name.toLower();
+    if (lower == QLatin1String("png"))
+        return output::Format::Png;
+    if (lower == QLatin1String("svg"))
+        return output::Format::Svg;
+    if (lower == QLatin1String("pdf"))
+        return output::Format::Pdf;
+    return std::nullopt;
+}
+
+QString ExtensionOf(output::Format format)
+{
+    switch (format) {
+    case output::Format::Svg:
+        return QStringLiteral(".svg");
+    case output::Format::Pdf:
+        return QStringLiteral(".pdf");
+    case output::Format::Png:
+        break;
+    }
+    return QStringLiteral(".png");
+}
+
+// The option among `arguments` that ends the line without its value, if any.
+QString OptionWithoutValue(const QStringList& arguments, const Options& options)
+{
+    if (arguments.isEmpty())
+        return {};
+    const QString& last = arguments.constLast();
+    for (const QCommandLineOption& option : options.RenderOnly()) {
+        for (const QString& name : option.names()) {
+            if (last == (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name)
+                return last;
+        }
+    }
+    return {};
+}
+
+UsageError Usage(const QString& message)
+{
+    return UsageError{message};
+}
+
+Invocation ParseRender(const QCommandLineParser& parser, const Options& options,
+                       const QStringList& files, const calendar::LocalDate& today)
+{
+    RenderJob job;
+    job.inputs = files;
+    job.day = today;
+    if (job.inputs.isEmpty())
+        return Usage(QStringLiteral("render には印影ファイルを一つ以上指定してください"));
+    job.output = parser.value(options.output);
+    job.outputDir = parser.value(options.outputDir);
+    if (parser.isSet(options.output) && job.output.isEmpty())
+        return Usage(QStringLiteral("-o に書き出すファイルの名前を指定してください"));
+    if (parser.isSet(options.outputDir) && job.outputDir.isEmpty())
+        return Usage(QStringLiteral("--out-dir に書き出す先のフォルダーを指定してください"));
+    if (!job.output.isEmpty() && !job.outputDir.isEmpty())
+        return Usage(QStringLiteral("-o と --out-dir は一緒に使えません"));
+    if (!job.output.isEmpty() && job.inputs.size() > 1)
+        return Usage(QStringLiteral("-o は印影ファイルが一つのときだけ使えます "
+                                    "(いくつも書き出すときは --out-dir を使ってください)"));
+
+    std::optional<output::Format> format;
+    if (parser.isSet(options.format)) {
+        format = FormatNamed(parser.value(options.format));
+        if (!format)
+            return Usage(QStringLiteral("--format は png、svg、pdf のどれかです: %1")
+                             .arg(parser.value(options.format)));
+    }
+    if (!job.output.isEmpty()) {
+        const QString suffix = QFileInfo(job.output).suffix();
+        const std::optional<output::Format> named = FormatNamed(suffix);
+        if (named && format && *named != *format)
+            return Usage(QStringLiteral("出力ファイル %1 の拡張子が --format %2 と合いません")
+                             .arg(job.output, parser.value(options.format)));
+        if (!named && !format && !suffix.isEmpty())
+            return Usage(QStringLiteral("出力ファイル %1 の拡張子から形式が決まりません "
+                                        "(.png、.svg、.pdf にするか、--format を指定してください)")
+                             .arg(job.output));
+        if (named)
+            format = named;
+    }
+    job.format = format.value_or(output::Format::Png);
+
+    if (parser.isSet(options.dpi)) {
+        bool ok = false;
+        const double dpi = parser.value(options.dpi).toDouble(&ok);
+        if (!ok || !std::isfinite(dpi) || (dpi != 0.0 && (dpi < 1.0 || dpi > kLargestDpi)))
+            return Usage(QStringLiteral("--dpi には 1～100000 の数か 0 (印影の印刷解像度) を"
+                                        "指定してください: %1")
+                             .arg(parser.value(options.dpi)));
+        job.dpi = dpi;
+    }
+    if (parser.isSet(options.date)) {
+        const std::optional<calendar::LocalDate> day = output::ParseDay(parser.value(options.date));
+        if (!day)
+            return Usage(QStringLiteral("--date の日付が正しくありません (YYYY-MM-DD の形で、"
+                                        "1900-01-01～9999-12-31): %1")
+                             .arg(parser.value(options.date)));
+        job.day = *day;
+    }
+    if (parser.isSet(options.background)) {
+        const QString name = parser.value(options.background).toLower();
+        if (name == QLatin1String("transparent"))
+            job.background = output::Background::Transparent;
+        else if (name == QLatin1String("white"))
+            job.background = output::Background::White;
+        else
+            return Usage(QStringLiteral("--background は transparent か white です: %1")
+                             .arg(parser.value(options.background)));
+    }
+    return job;
+}
+
+Invocation ParseThumbnail(const QCommandLineParser& parser, const Options& options,
+                          const QStringList& rest)
+{
+    for (const QCommandLineOption& option : options.RenderOnly()) {
+        if (parser.isSet(option))
+            return Usage(QStringLiteral("thumbnail では %1 は使えません").arg(Spelled(option)));
+    }
+    if (rest.size() != 3)
+        return Usage(
+            QStringLiteral("thumbnail には 入力 出力.png サイズ の三つを指定してください"));
+    bool ok = false;
+    const int size = rest[2].toInt(&ok);
+    if (!ok || size < 1 || size > kLargestThumbnail)
+        return Usage(QStringLiteral("サイズには 1～%1 のピクセル数を指定してください: %2")
+                         .arg(kLargestThumbnail)
+                         .arg(rest[2]));
+    return ThumbnailJob{rest[0], rest[1], size};
+}
+
+void PrintError(QTextStream& err, const QString& message)
+{
+    // One line each, whatever the message was written for.
+    err << kProgram << ": " << QString(message).replace(QLatin1Char('\n'), QLatin1Char(' '))
+        << '\n';
+}
+
+// Why nothing can be written into `folder`, or nothing. A probe file shows what the permission
+// bits do not (a read-only file system); it is gone again at once. A folder without any write bit
+// is refused even to the superuser, as every save of the program refuses it.
+std::optional<QString> FolderProblem(const QString& folder)
+{
+    const QFileInfo info(folder);
+    if (!info.exists())
+        return QStringLiteral("書き出す先のフォルダー %1 がありません").arg(folder);
+    if (!info.isDir())
+        return QStringLiteral("%1 はフォルダーではありません").arg(folder);
+    const QFileDevice::Permissions writeBits =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    if (!(info.permissions() & writeBits) || !info.isWritable())
+        return QStringLiteral(
+                   "書き出す先のフォルダー %1 に書き込めません: 書き込みが許されていません")
+            .arg(folder);
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".velmrseal-XXXXXX")));
+    if (!probe.open())
+        return QStringLiteral("書き出す先のフォルダー %1 に書き込めません: %2")
+            .arg(folder, probe.errorString());
+    return std::nullopt;
+}
+
+struct Prepared
+{
+    std::optional<output::SealArtwork> art;
+    bool picture = false;
+};
+
+// The seal of `path`, laid out; on failure the message is printed.
+Prepared Prepare(const QString& path, const calendar::LocalDate& day, QTextStream& err)
+{
+    output::LoadedSeal loaded = output::LoadSealFile(path, day);
+    if (!loaded.source) {
+        PrintError(err, loaded.error.isEmpty()
+                            ? QStringLiteral("%1: 印影ファイルとして読めません").arg(path)
+                            : loaded.error);
+        return {};
+    }
+    Prepared prepared;
+    prepared.picture = std::holds_alternative<output::BitmapSeal>(*loaded.source);
+    prepared.art.emplace(std::move(*loaded.source));
+    if (prepared.art->InkRect().isEmpty()) {
+        PrintError(err, QStringLiteral("%1: 印影に何も描かれていません").arg(path));
+        prepared.art.reset();
+    }
+    return prepared;
+}
+
+bool Write(const QString& path, const QByteArray& bytes, QTextStream& err)
+{
+    QString message;
+    if (platform::WriteFileAtomically(path, bytes, &message))
+        return true;
+    PrintError(err, message.isEmpty() ? QStringLiteral("%1 に書き込めません").arg(path) : message);
+    return false;
+}
+
+bool RenderOne(const RenderJob& job, const QString& input, QSet<QString>& targets, QTextStream& err)
+{
+    const QString target = OutputPathFor(job, input);
+    const QString key = QFileInfo(target).absoluteFilePath();
+    if (key == QFileInfo(input).absoluteFilePath()) {
+        PrintError(err, QStringLiteral("%1: 書き出す先が印影ファイルそのものです").arg(input));
+        return false;
+    }
+    if (targets.contains(key)) {
+        PrintError(err, QStringLiteral("%1: %2 にはこの実行で既にほかの印影を書き出しました")
+                            .arg(input, target));
+        return false;
+    }
+    targets.insert(key);
+
+    const Prepared prepared = Prepare(input, job.day, err);
+    if (!prepared.art)
+        return false;
+    output::ExportOptions options;
+    options.format = job.format;
+    options.dpi = job.dpi.value_or(prepared.picture ? 0.0 : 600.0);
+    options.background = job.background;
+    const output::Rendered rendered = output::RenderFile(*prepared.art, options);
+    if (rendered.bytes.isEmpty()) {
+        PrintError(err, QStringLiteral("%1: 画像を作れませんでした").arg(input));
+        return false;
+    }
+    if (!Write(target, rendered.bytes, err))
+        return false;
+    if (rendered.clamped)
+        PrintError(err,
+                   QStringLiteral("%1: 大きすぎるため、解像度を下げて書き出しました").arg(target));
+    return true;
+}
+
+} // namespace
+
+Invocation ParseCommandLine(const QStringList& arguments, const calendar::LocalDate& today)
+{
+    const Options options;
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    parser.addOptions(options.All());
+    if (!parser.parse(arguments)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty()) {
+            const QString& name = unknown.constFirst();
+            return Usage(
+                QStringLiteral("知らないオプションです: %1")
+                    .arg((name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name));
+        }
+        const QString bare = OptionWithoutValue(arguments, options);
+        if (!bare.isEmpty())
+            return Usage(QStringLiteral("%1 の後に値がありません").arg(bare));
+        return Usage(parser.errorText());
+    }
+    if (parser.isSet(options.help))
+        return InfoRequest::Help;
+    if (parser.isSet(options.version))
+        return InfoRequest::Version;
+
+    QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        return Usage(QStringLiteral("コマンド (render か thumbnail) を指定してください"));
+    const QString command = positional.takeFirst();
+    if (command == QLatin1String("render"))
+        return ParseRender(parser, options, positional, today);
+    if (command == QLatin1String("thumbnail"))
+        return ParseThumbnail(parser, options, positional);
+    return Usage(
+        QStringLiteral("知らないコマンドです: %1 (render か thumbnail です)").arg(command));
+}
+
+QString HelpText()
+{
+    const Options options;
+    QString text = QStringLiteral(
+        "使い方:\n"
+        "  velmrseal render ファイル... [-o 出力 | --out-dir フォルダー] [--format png|svg|pdf]\n"
+        "                   [--dpi N] [--date YYYY-MM-DD] [--background transparent|white]\n"
+        "  velmrseal thumbnail 入力 出力.png サイズ\n"
+        "\n"
+        "認印書式ファイル (.mkn)、日付印書式ファイル (.mkd)、BMP・JPEG の印影を、実寸の画像に"
+        "書き出します。\n"
+        "画面は要りません。\n"
+        "\n"
+        "コマンド:\n"
+        "  render     印影ファイルを PNG (背景は透明)、SVG、PDF に書き出します。いくつでも一度に"
+        "書き出せます。\n"
+        "             書き出す先は入力と同じフォルダー (または --out-dir) の、入力の名前に形式の"
+        "拡張子を付けたファイルです。\n"
+        "  thumbnail  ファイルマネージャーのサムネイル: 印影を サイズ×サイズ ピクセルの透明な PNG "
+        "に収めます。\n"
+        "\n"
+        "オプション:\n");
+    for (const QCommandLineOption& option : options.All()) {
+        QString spelled = Spelled(option);
+        if (!option.valueName().isEmpty())
+            spelled += QStringLiteral(" <%1>").arg(option.valueName());
+        text += QStringLiteral("  %1\n      %2\n").arg(spelled, option.description());
+    }
+    text += QStringLiteral(
+        "\n"
+        "終了コード:\n"
+        "  0  すべて書き出しました\n"
+        "  1  書き出せなかったファイルがあります (ほかのファイルは書き出してあります)\n"
+        "  2  使い方が違います (何も書き出していません)\n");
+    return text;
+}
+
+QString VersionText()
+{
+    return kProgram + QLatin1Char(' ') + QStringLiteral(VELMR_VERSION);
+}
+
+QString OutputPathFor(const RenderJob& job, const QString& input)
+{
+    if (!job.output.isEmpty())
+        return job.output;
+    const QFileInfo info(input);
+    const QString name = info.completeBaseName() + ExtensionOf(job.format);
+    const QString folder = job.outputDir.isEmpty() ? info.path() : job.outputDir;
+    return folder == QLatin1String(".") ? name : QDir(folder).filePath(name);
+}
+
+int RunRender(const RenderJob& job, QTextStream& err)
+{
+    if (!job.outputDir.isEmpty()) {
+        if (const std::optional<QString> problem = FolderProblem(job.outputDir)) {
+            PrintError(err, *problem);
+            return kSomeFailed;
+        }
+    }
+    int failed = 0;
+    QSet<QString> targets;
+    for (const QString& input : job.inputs) {
+        if (!RenderOne(job, input, targets, err))
+            ++failed;
+    }
+    return failed == 0 ? kAllWritten : kSomeFailed;
+}
+
+int RunThumbnail(const ThumbnailJob& job, QTextStream& err)
+{
+    const Prepared prepared = Prepare(job.input, calendar::Today(), err);
+    if (!prepared.art)
+        return kSomeFailed;
+    const QImage picture = output::RenderThumbnail(*prepared.art, job.size);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (picture.isNull() || !writer.write(picture)) {
+        PrintError(err, QStringLiteral("%1: サムネイルを作れませんでした").arg(job.input));
+        return kSomeFailed;
+    }
+    return Write(job.output, bytes, err) ? kAllWritten : kSomeFailed;
+}
+
+int RunSealCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
+{
+    const Invocation invocation = ParseCommandLine(arguments, calendar::Today());
+    int status = kAllWritten;
+    if (const auto* info = std::get_if<InfoRequest>(&invocation)) {
+        out << (*info == InfoRequest::Help ? HelpText() : VersionText() + QLatin1Char('\n'));
+    } else if (const auto* usage = std::get_if<UsageError>(&invocation)) {
+        PrintError(err, usage->message);
+        err << QStringLiteral("使い方は velmrseal --help で表示されます。\n");
+        status = kBadUsage;
+    } else if (const auto* render = std::get_if<RenderJob>(&invocation)) {
+        status = RunRender(*render, err);
+    } else if (const auto* thumbnail = std::get_if<ThumbnailJob>(&invocation)) {
+        status = RunThumbnail(*thumbnail, err);
+    }
+    out.flush();
+    err.flush();
+    return status;
+}
+
+void UseOffscreenPlatformWithoutDisplay()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+} // namespace velmr::cli
