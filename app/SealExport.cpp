@@ -85,29 +85,16 @@ QString ExportFilter(output::Format format)
     return QStringLiteral("PNGﾌｧｲﾙ (*.png)|*.png");
 }
 
-QString ExportExtension(output::Format format)
-{
-    switch (format) {
-    case output::Format::Svg:
-        return QStringLiteral(".svg");
-    case output::Format::Pdf:
-        return QStringLiteral(".pdf");
-    case output::Format::Png:
-        break;
-    }
-    return QStringLiteral(".png");
-}
-
 QString ProposedExportName(const QString& caption, output::Format format)
 {
     const QString name = QFileInfo(caption).fileName();
     const QString extension = seal::FileExtension(name);
-    return name.left(name.size() - extension.size()) + ExportExtension(format);
+    return name.left(name.size() - extension.size()) + output::FormatExtension(format);
 }
 
 QString ExportPath(const QString& chosen, output::Format format)
 {
-    const QString extension = ExportExtension(format);
+    const QString extension = output::FormatExtension(format);
     return chosen.endsWith(extension, Qt::CaseInsensitive) ? chosen : chosen + extension;
 }
 

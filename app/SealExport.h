@@ -20,9 +20,8 @@ namespace velmr::app {
 std::optional<output::SealSource> SealSourceOf(const seal::TMDIChild& document,
                                                const calendar::LocalDate& day);
 
-// The save dialog's filter and the file extension of a format.
+// The save dialog's filter of a format.
 QString ExportFilter(output::Format format);
-QString ExportExtension(output::Format format);
 // The file name proposed for a document captioned `caption`: its base name with the extension.
 QString ProposedExportName(const QString& caption, output::Format format);
 // The path written for the chosen one: the format's extension is added unless it is there.

@@ -81,19 +81,6 @@ std::optional<output::Format> FormatNamed(const QString& name)
     return std::nullopt;
 }
 
-QString ExtensionOf(output::Format format)
-{
-    switch (format) {
-    case output::Format::Svg:
-        return QStringLiteral(".svg");
-    case output::Format::Pdf:
-        return QStringLiteral(".pdf");
-    case output::Format::Png:
-        break;
-    }
-    return QStringLiteral(".png");
-}
-
 // The option among `arguments` that ends the line without its value, if any.
 QString OptionWithoutValue(const QStringList& arguments, const Options& options)
 {
@@ -390,7 +377,7 @@ QString OutputPathFor(const RenderJob& job, const QString& input)
     if (!job.output.isEmpty())
         return job.output;
     const QFileInfo info(input);
-    const QString name = info.completeBaseName() + ExtensionOf(job.format);
+    const QString name = info.completeBaseName() + output::FormatExtension(job.format);
     const QString folder = job.outputDir.isEmpty() ? info.path() : job.outputDir;
     return folder == QLatin1String(".") ? name : QDir(folder).filePath(name);
 }

@@ -257,6 +257,19 @@ QImage RenderThumbnail(const SealArtwork& art, int size)
     return square;
 }
 
+QString FormatExtension(Format format)
+{
+    switch (format) {
+    case Format::Svg:
+        return QStringLiteral(".svg");
+    case Format::Pdf:
+        return QStringLiteral(".pdf");
+    case Format::Png:
+        break;
+    }
+    return QStringLiteral(".png");
+}
+
 Rendered RenderFile(const SealArtwork& art, const ExportOptions& options)
 {
     Rendered rendered;

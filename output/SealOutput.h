@@ -98,6 +98,9 @@ enum class Background
 inline constexpr int kLargestSide = 20000;
 inline constexpr qint64 kLargestPixels = qint64(64) << 20;
 
+// The file name extension of a format, its point included (".png").
+QString FormatExtension(Format format);
+
 struct ExportOptions
 {
     Format format = Format::Png;
