@@ -4,8 +4,12 @@
 #include "platform/Cp932.h"
 #include "platform/UserDialogs.h"
 
+#include <QAbstractButton>
+#include <QAbstractSlider>
 #include <QFrame>
 #include <QPushButton>
+
+#include <memory>
 
 namespace velmr::panel {
 
@@ -47,6 +51,32 @@ TControlForm::TControlForm(QWidget* parent)
     BuildDatePanel();
     BuildBitmapPanel();
     SetClientSize(kPanelWidth + 4, kNamePanelHeight + 4);
+
+    // A slider dragged from press to release, or an arrow held down, changes the seal in one
+    // undo step however often it moves on the way.
+    const auto dragged = std::make_shared<QPointer<seal::TMDIChild>>();
+    const auto release = [dragged] {
+        if (seal::TMDIChild* document = dragged->data())
+            document->EndEditGroup();
+        *dragged = nullptr;
+    };
+    const auto press = [this, dragged, release] {
+        release();
+        if (seal::TMDIChild* document = Editing()) {
+            *dragged = document;
+            document->BeginEditGroup();
+        }
+    };
+    for (QAbstractSlider* slider : findChildren<QAbstractSlider*>()) {
+        connect(slider, &QAbstractSlider::sliderPressed, this, press);
+        connect(slider, &QAbstractSlider::sliderReleased, this, release);
+    }
+    for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
+        if (button->autoRepeat()) {
+            connect(button, &QAbstractButton::pressed, this, press);
+            connect(button, &QAbstractButton::released, this, release);
+        }
+    }
 }
 
 TControlForm::~TControlForm() = default;
