@@ -27,8 +27,9 @@ TControlForm::TControlForm(QWidget* parent)
     // Dense like a tool window: group titles sit on their frame, small indicators, slim buttons.
     setStyleSheet(QStringLiteral(
         "* { font-family: \"IPAPGothic\", \"IPAGothic\"; font-size: 9pt; }"
-        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 7px;"
-        " padding-top: 2px; }"
+        // The title sits on the top border and the first row starts below it.
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.5em;"
+        " padding-top: 0.6em; }"
         "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px;"
         " padding: 0px 2px; }"
         "QRadioButton, QCheckBox { spacing: 2px; }"
@@ -222,6 +223,7 @@ void TControlForm::ConfirmFont(int dialog,
     const FontFields target = fields(*document);
     const FontChoice before{target.face.ToUnicode(), target.size, target.style};
     StoreFont(kept, target.face, target.size, target.style);
+    ShowPointSizes();
     if (kept != before)
         document->Draw();
 }
@@ -232,6 +234,7 @@ void TControlForm::StepFont(int dialog, int points, const Int32Field& size)
         fontDialogs_[dialog].size = SteppedFontSize(fontDialogs_[dialog].size, points);
         size(document) = fontDialogs_[dialog].size;
     });
+    ShowPointSizes();
 }
 
 } // namespace velmr::panel
