@@ -147,7 +147,8 @@ TMDIChild::TMDIChild(QWidget* parent) : QWidget(parent), image1_(new PictureCont
     connect(image1_, &PictureControl::MouseMove, this, &TMDIChild::Image1MouseMove);
     connect(image1_, &PictureControl::MouseUp, this, &TMDIChild::Image1MouseUp);
     // Typing merges into one undo step only while the focus stays where it is.
-    connect(qApp, &QApplication::focusChanged, this, [this] { history_.BreakMerge(); });
+    if (auto* application = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        connect(application, &QApplication::focusChanged, this, [this] { history_.BreakMerge(); });
 }
 
 TMDIChild::~TMDIChild()
