@@ -85,6 +85,10 @@ bool RecordHistory::Changed(const SealRecords& now)
         undo_.push_back(last_);
         if (undo_.size() > kLevels)
             undo_.pop_front();
+    } else if (groupDepth_ == 0 && now == undo_.back()) {
+        // Typing that came back to where it began (the text box's own undo) leaves no step.
+        undo_.pop_back();
+        mergeField_ = -1;
     }
     redo_.clear();
     last_ = now;
