@@ -6,9 +6,12 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRegularExpression>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTextDocumentFragment>
 #include <QVBoxLayout>
 
@@ -86,7 +89,14 @@ HelpWindow::HelpWindow(const QString& collectionFile, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(splitter);
 
-    connect(contents, &QHelpContentWidget::linkActivated, this, &HelpWindow::ShowPage);
+    // A page chosen from the contents is read as it is; one found by a search shows its hits.
+    connect(contents, &QHelpContentWidget::linkActivated, this, [this](const QUrl& url) {
+        markedWords_.clear();
+        ShowPage(url);
+    });
+    connect(page_, &QTextBrowser::sourceChanged, this, &HelpWindow::MarkHits);
+    auto* closeKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(closeKey, &QShortcut::activated, this, &QWidget::close);
     connect(searchBox_, &QLineEdit::returnPressed, this, [this] { Search(searchBox_->text()); });
     connect(results_, &QListWidget::itemActivated, this,
             [this](QListWidgetItem* item) { ShowPage(item->data(Qt::UserRole).toUrl()); });
@@ -118,6 +128,33 @@ void HelpWindow::BuildIndex()
 void HelpWindow::ShowPage(const QUrl& url)
 {
     page_->setSource(url);
+    MarkHits();
+}
+
+void HelpWindow::MarkHits()
+{
+    // The page's text folded character by character as the search folds it, so that a position
+    // in the folded text is a position in the page.
+    const QString text = page_->document()->toPlainText();
+    QString folded;
+    folded.reserve(text.size());
+    for (const QChar c : text) {
+        const QString one = HelpSearch::Normalise(QString(c));
+        folded += one.size() == 1 ? one.at(0) : c.toCaseFolded();
+    }
+    QList<QTextEdit::ExtraSelection> hits;
+    QTextCharFormat marked;
+    marked.setBackground(QColor(255, 230, 80));
+    for (const QString& word : std::as_const(markedWords_)) {
+        for (qsizetype at = folded.indexOf(word); at >= 0 && !word.isEmpty();
+             at = folded.indexOf(word, at + word.size())) {
+            QTextCursor cursor(page_->document());
+            cursor.setPosition(int(at));
+            cursor.setPosition(int(at + word.size()), QTextCursor::KeepAnchor);
+            hits.append({cursor, marked});
+        }
+    }
+    page_->setExtraSelections(hits);
 }
 
 void HelpWindow::ShowContents()
@@ -144,15 +181,19 @@ int HelpWindow::Search(const QString& query)
     if (searchBox_->text() != query)
         searchBox_->setText(query);
     results_->clear();
+    markedWords_ = HelpSearch::Normalise(query).split(QRegularExpression(QStringLiteral("\\s+")),
+                                                      Qt::SkipEmptyParts);
     const QList<HelpHit> hits = search_->Find(query);
     for (const HelpHit& hit : hits) {
         auto* item = new QListWidgetItem(hit.title + QLatin1Char('\n') + hit.excerpt, results_);
         item->setData(Qt::UserRole, hit.url);
     }
-    if (hits.isEmpty())
+    if (hits.isEmpty()) {
         new QListWidgetItem(QStringLiteral("「%1」は見つかりませんでした。").arg(query), results_);
-    else
+        MarkHits();
+    } else {
         ShowPage(hits.constFirst().url);
+    }
     return int(hits.size());
 }
 

@@ -36,9 +36,12 @@ public:
     QLineEdit* SearchBox() const { return searchBox_; }
     const HelpSearch* Index() const { return search_.get(); }
     void ShowPage(const QUrl& url);
+    // The words of the last search, marked wherever they occur in the shown page.
+    const QStringList& MarkedWords() const { return markedWords_; }
 
 private:
     void BuildIndex();
+    void MarkHits();
 
     std::unique_ptr<QHelpEngine> engine_;
     std::unique_ptr<HelpSearch> search_;
@@ -47,6 +50,7 @@ private:
     QTextBrowser* page_;
     QLineEdit* searchBox_;
     QListWidget* results_;
+    QStringList markedWords_;
 };
 
 } // namespace velmr::app

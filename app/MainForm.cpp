@@ -19,10 +19,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
@@ -116,6 +119,8 @@ TMainForm::TMainForm(QWidget* parent)
     mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdiArea_);
+    // Files dropped anywhere on the window, the documents' area included, reach dropEvent.
+    setAcceptDrops(true);
     statusBar_->setObjectName(QStringLiteral("StatusBar"));
     statusBar_->setSizeGripEnabled(false);
     setStatusBar(statusBar_);
@@ -194,6 +199,11 @@ void TMainForm::BuildMenus()
 
     QMenu* edit = topMenu("Edit1", QStringLiteral("編集(&E)"), QString());
     Edit1 = edit->menuAction();
+    UndoItem = AddItem(edit, "UndoItem", QStringLiteral("元に戻す(&U)"),
+                       QStringLiteral("直前の変更を取り消す"), false);
+    RedoItem = AddItem(edit, "RedoItem", QStringLiteral("やり直し(&R)"),
+                       QStringLiteral("取り消した変更をやり直す"), false);
+    edit->addSeparator()->setObjectName(QStringLiteral("N2"));
     CutItem = AddItem(edit, "CutItem", QStringLiteral("切り取り(&T)"),
                       QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞへ切り取り"), false);
     CutItem->setVisible(false);
@@ -328,6 +338,8 @@ void TMainForm::ConnectHandlers()
     auto* contextHelp = new QShortcut(QKeySequence::HelpContents, this);
     contextHelp->setContext(Qt::WindowShortcut);
     connect(contextHelp, &QShortcut::activated, this, &TMainForm::ShowContextHelp);
+    connect(UndoItem, &QAction::triggered, this, &TMainForm::UndoItemClick);
+    connect(RedoItem, &QAction::triggered, this, &TMainForm::RedoItemClick);
     connect(mRegist, &QAction::triggered, this, &TMainForm::mRegistClick);
     connect(sbToVelmor, &QAction::triggered, this, &TMainForm::mRegistClick);
     connect(mCurName, &QAction::triggered, this, &TMainForm::mCurNameClick);
@@ -335,6 +347,27 @@ void TMainForm::ConnectHandlers()
     connect(mCurBitmap, &QAction::triggered, this, &TMainForm::mCurBitmapClick);
     connect(m08Name, &QAction::triggered, this, &TMainForm::m08NameClick);
     connect(m08Date, &QAction::triggered, this, &TMainForm::m08DateClick);
+
+    // The keys people expect, shown in the menus. They act from the editing panel too, which is a
+    // window of its own; a text box there keeps its own copy, paste and undo keys.
+    const std::pair<QAction*, QList<QKeySequence>> keys[] = {
+        {FileOpenItem, {QKeySequence(Qt::CTRL | Qt::Key_O)}},
+        {FileSaveItem, {QKeySequence(Qt::CTRL | Qt::Key_S)}},
+        {FileSaveAsItem, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}},
+        {FileCloseItem, {QKeySequence(Qt::CTRL | Qt::Key_W)}},
+        {FileExitItem, {QKeySequence(Qt::CTRL | Qt::Key_Q)}},
+        {UndoItem, {QKeySequence(Qt::CTRL | Qt::Key_Z)}},
+        {RedoItem,
+         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}},
+        {CopyItem, {QKeySequence(Qt::CTRL | Qt::Key_C)}},
+        {PasteItem, {QKeySequence(Qt::CTRL | Qt::Key_V)}},
+        {mNewName, {QKeySequence(Qt::CTRL | Qt::Key_N)}},
+        {mReplica, {QKeySequence(Qt::CTRL | Qt::Key_D)}},
+    };
+    for (const auto& [action, sequences] : keys) {
+        action->setShortcuts(sequences);
+        action->setShortcutContext(Qt::ApplicationShortcut);
+    }
 }
 
 void TMainForm::SetCommandEnabled(QAction* command, bool enabled)
@@ -513,6 +546,8 @@ seal::TMDIChild* TMainForm::NewChildWindow(const QString& name)
     window->installEventFilter(this);
     document->SetCaption(name);
     connect(document, &seal::TMDIChild::CommandStateChanged, this, &TMainForm::UpdateMenuItems);
+    connect(document, &seal::TMDIChild::HistoryChanged, this, &TMainForm::UpdateUndoItems);
+    connect(document, &seal::TMDIChild::UndoChanged, this, &TMainForm::UpdateUndoItems);
     window->show();
     mdiArea_->setActiveSubWindow(window);
     return document;
@@ -539,6 +574,7 @@ void TMainForm::UpdateMenuItems()
     }
     seal::TMDIChild* active = any ? ActiveDocument() : nullptr;
     SetCommandEnabled(mCopyPicture, active && active->Kind != seal::kNoKind);
+    UpdateUndoItems();
     if (!active) {
         if (controlForm_)
             controlForm_->Collapse();
@@ -592,12 +628,37 @@ void TMainForm::mReplicaClick()
 
 void TMainForm::PasteItemClick()
 {
-    if (image::ImgKitClipboardHasBitmap()) {
+    const bool picture = image::ImgKitClipboardHasBitmap();
+    if (picture) {
         seal::TMDIChild* document = NewChildWindow(seal::kNewBitmapSealCaption);
         if (!document->PasteFromClipboard())
             delete document->parentWidget();
     }
     UpdateMenuItems();
+    // Told after the refresh, which may show a bitmap seal's picture information.
+    if (!picture)
+        statusBar_->showMessage(QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞに画像がありません"), 5000);
+}
+
+void TMainForm::UndoItemClick()
+{
+    if (seal::TMDIChild* document = ActiveDocument())
+        document->Undo();
+    UpdateUndoItems();
+}
+
+void TMainForm::RedoItemClick()
+{
+    if (seal::TMDIChild* document = ActiveDocument())
+        document->Redo();
+    UpdateUndoItems();
+}
+
+void TMainForm::UpdateUndoItems()
+{
+    const seal::TMDIChild* active = ActiveDocument();
+    SetCommandEnabled(UndoItem, active && active->CanUndo());
+    SetCommandEnabled(RedoItem, active && active->CanRedo());
 }
 
 void TMainForm::CopyItemClick()
@@ -689,6 +750,58 @@ void TMainForm::OpenFiles(const QStringList& paths)
             delete document->parentWidget();
     }
     UpdateMenuItems();
+}
+
+QStringList TMainForm::OpenableFiles(const QMimeData* data)
+{
+    QStringList paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    const QList<QUrl> urls = data->urls();
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile())
+            continue;
+        const QString path = url.toLocalFile();
+        const QString extension = seal::FileExtension(path);
+        const bool openable =
+            extension == QLatin1String(".mkn") || extension == QLatin1String(".mkd") ||
+            extension == QLatin1String(".bmp") || extension == QLatin1String(".jpg") ||
+            extension == QLatin1String(".jpeg");
+        // As the open dialog asks: the file must exist.
+        if (openable && QFileInfo(path).isFile())
+            paths << QFileInfo(path).absoluteFilePath();
+    }
+    return paths;
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event)
+{
+    dragMoveEvent(event);
+}
+
+void TMainForm::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!OpenableFiles(event->mimeData()).isEmpty() &&
+        (event->possibleActions() & Qt::CopyAction)) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void TMainForm::dropEvent(QDropEvent* event)
+{
+    const QStringList paths = OpenableFiles(event->mimeData());
+    if (paths.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    // The files open once the drop is done, so that the dragging program is not kept waiting by
+    // a message about a file that cannot be read.
+    QTimer::singleShot(0, this, [this, paths] { OpenFiles(paths); });
 }
 
 void TMainForm::FileSaveItemClick()

@@ -7,6 +7,7 @@ class QAction;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
+class QMimeData;
 class QStatusBar;
 class QToolButton;
 
@@ -58,6 +59,10 @@ public:
     void mReplicaClick();
     void PasteItemClick();
     void CopyItemClick();
+    // Undo and redo of the active seal; the two commands follow what it can undo and redo.
+    void UndoItemClick();
+    void RedoItemClick();
+    void UpdateUndoItems();
     // The Velmor commands: register the active seal, import the current seals and old data.
     void mRegistClick();
     void mCurNameClick();
@@ -69,6 +74,8 @@ public:
     // Opens each file as the Open command opens the one chosen; a file that cannot be opened shows
     // the usual message and leaves no window.
     void OpenFiles(const QStringList& paths);
+    // The dropped files that Open takes (seal format files and pictures), in the order dropped.
+    static QStringList OpenableFiles(const QMimeData* data);
     void FileCloseItemClick();
     void FileSaveItemClick();
     void FileSaveAsItemClick();
@@ -105,7 +112,7 @@ public:
     // Menu items and tool buttons, by their form names.
     QAction *File1, *FileNewItem, *mNewName, *mNewDate, *FileOpenItem, *FileCloseItem,
         *FileSaveItem, *FileSaveAsItem, *FileExitItem;
-    QAction *Edit1, *CutItem, *CopyItem, *PasteItem, *mReplica;
+    QAction *Edit1, *UndoItem, *RedoItem, *CutItem, *CopyItem, *PasteItem, *mReplica;
     QAction *mVelmor, *mRegist, *mCurrent, *mCurName, *mCurDate, *mCurBitmap, *m083, *m08Name,
         *m08Date;
     QAction *Window1, *WindowCascadeItem, *WindowTileItem, *WindowArrangeItem, *WindowMinimizeItem;
@@ -122,6 +129,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Seal files and pictures dropped on the window open as Open opens them; nothing else is taken.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void BuildMenus();

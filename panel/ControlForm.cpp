@@ -4,8 +4,12 @@
 #include "platform/Cp932.h"
 #include "platform/UserDialogs.h"
 
+#include <QAbstractButton>
+#include <QAbstractSlider>
 #include <QFrame>
 #include <QPushButton>
+
+#include <memory>
 
 namespace velmr::panel {
 
@@ -23,8 +27,9 @@ TControlForm::TControlForm(QWidget* parent)
     // Dense like a tool window: group titles sit on their frame, small indicators, slim buttons.
     setStyleSheet(QStringLiteral(
         "* { font-family: \"IPAPGothic\", \"IPAGothic\"; font-size: 9pt; }"
-        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 7px;"
-        " padding-top: 2px; }"
+        // The title sits on the top border and the first row starts below it.
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.5em;"
+        " padding-top: 0.6em; }"
         "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px;"
         " padding: 0px 2px; }"
         "QRadioButton, QCheckBox { spacing: 2px; }"
@@ -47,6 +52,32 @@ TControlForm::TControlForm(QWidget* parent)
     BuildDatePanel();
     BuildBitmapPanel();
     SetClientSize(kPanelWidth + 4, kNamePanelHeight + 4);
+
+    // A slider dragged from press to release, or an arrow held down, changes the seal in one
+    // undo step however often it moves on the way.
+    const auto dragged = std::make_shared<QPointer<seal::TMDIChild>>();
+    const auto release = [dragged] {
+        if (seal::TMDIChild* document = dragged->data())
+            document->EndEditGroup();
+        *dragged = nullptr;
+    };
+    const auto press = [this, dragged, release] {
+        release();
+        if (seal::TMDIChild* document = Editing()) {
+            *dragged = document;
+            document->BeginEditGroup();
+        }
+    };
+    for (QAbstractSlider* slider : findChildren<QAbstractSlider*>()) {
+        connect(slider, &QAbstractSlider::sliderPressed, this, press);
+        connect(slider, &QAbstractSlider::sliderReleased, this, release);
+    }
+    for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
+        if (button->autoRepeat()) {
+            connect(button, &QAbstractButton::pressed, this, press);
+            connect(button, &QAbstractButton::released, this, release);
+        }
+    }
 }
 
 TControlForm::~TControlForm() = default;
@@ -192,6 +223,7 @@ void TControlForm::ConfirmFont(int dialog,
     const FontFields target = fields(*document);
     const FontChoice before{target.face.ToUnicode(), target.size, target.style};
     StoreFont(kept, target.face, target.size, target.style);
+    ShowPointSizes();
     if (kept != before)
         document->Draw();
 }
@@ -202,6 +234,7 @@ void TControlForm::StepFont(int dialog, int points, const Int32Field& size)
         fontDialogs_[dialog].size = SteppedFontSize(fontDialogs_[dialog].size, points);
         size(document) = fontDialogs_[dialog].size;
     });
+    ShowPointSizes();
 }
 
 } // namespace velmr::panel

@@ -28,8 +28,8 @@ class SjisEdit;
 class UpDown;
 
 inline constexpr int kPanelWidth = 169;
-inline constexpr int kNamePanelHeight = 533;
-inline constexpr int kDatePanelHeight = 577;
+inline constexpr int kNamePanelHeight = 556;
+inline constexpr int kDatePanelHeight = 645;
 inline constexpr int kBitmapPanelHeight = 225;
 
 // The seal editing panel "印影編集": a tool window that stays on top beside the main window and
@@ -161,6 +161,13 @@ private:
     void ConfirmFont(int dialog, const std::function<FontFields(seal::TMDIChild&)>& fields);
     // The font size buttons: the dialog's font grows or shrinks by `points`, down to one point.
     void StepFont(int dialog, int points, const Int32Field& size);
+    // The point sizes beside the size buttons, from the fonts the dialogs keep.
+    void ShowPointSizes();
+    // "枠に合わせる": the largest sizes whose texts stay inside the frame, in one change.
+    void NameFitClick();
+    void DateFitClick();
+    // Tells that a seal's text cannot be made small enough for its frame.
+    void TellCannotFit();
 
     QPointer<seal::TMDIChild> activeChild_;
     QMetaObject::Connection undoFollower_;
@@ -173,12 +180,15 @@ private:
     QFrame* Panel3_ = nullptr;
 
     FontChoice fontDialogs_[5];
+    // The point size of each font dialog's font, beside its size buttons.
+    QLabel* pointSizes_[5] = {};
     std::int32_t colorDialog1_ = 0;
     std::int32_t colorDialog2_ = 0;
 
     // Name panel.
     SjisEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit3 = nullptr, *Edit4 = nullptr;
     QPushButton *Button1 = nullptr, *Button2 = nullptr, *Button3 = nullptr;
+    QPushButton* FitButtonN = nullptr;
     QSlider *TrackBar1 = nullptr, *tbX = nullptr, *tbY = nullptr;
     RadioGroup* RadioGroup1 = nullptr;
     QToolButton *SpeedButton5 = nullptr, *SpeedButton6 = nullptr, *SpeedButton7 = nullptr,
@@ -209,6 +219,7 @@ private:
     QToolButton *SpeedButton1 = nullptr, *SpeedButton2 = nullptr, *SpeedButton3 = nullptr,
                 *SpeedButton4 = nullptr;
     UpDown* UpDown1 = nullptr;
+    QPushButton* FitButtonD = nullptr;
     QLabel* StaticText2 = nullptr;
     QPushButton* sbColorD = nullptr;
 

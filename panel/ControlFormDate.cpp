@@ -80,8 +80,11 @@ void TControlForm::BuildDatePanel()
     Edit8 = AddEdit(secondLine, QStringLiteral("Edit8"), kDateTextBytes);
     auto* upperFont = Row(column);
     Button4 = Button(upperFont, QStringLiteral("Button4"), QStringLiteral("フォント変更"));
-    Button5 = Button(upperFont, QStringLiteral("Button5"), QStringLiteral("文字大"));
-    Button6 = Button(upperFont, QStringLiteral("Button6"), QStringLiteral("文字小"));
+    FitButtonD = Button(upperFont, QStringLiteral("FitButtonD"), QStringLiteral("枠に合わせる"));
+    auto* upperSize = Row(column);
+    Button5 = Button(upperSize, QStringLiteral("Button5"), QStringLiteral("文字大"));
+    Button6 = Button(upperSize, QStringLiteral("Button6"), QStringLiteral("文字小"));
+    pointSizes_[kUpperFont] = PointSize(upperSize, QStringLiteral("PointSize2"));
     TrackBar2 = AddCaptionedSlider(column, QStringLiteral("高さ位置微調整（全体）"),
                                    QStringLiteral("TrackBar2"), -20, 20);
     TrackBar5 = AddCaptionedSlider(column, QStringLiteral("高さ位置微調整（１行目）"),
@@ -90,8 +93,11 @@ void TControlForm::BuildDatePanel()
     auto* bandFont = Row(column);
     Label(bandFont, QStringLiteral("日付部"));
     Button7 = Button(bandFont, QStringLiteral("Button7"), QStringLiteral("フォント変更"));
-    Button18 = Button(bandFont, QStringLiteral("Button18"), QStringLiteral("大"));
-    Button19 = Button(bandFont, QStringLiteral("Button19"), QStringLiteral("小"));
+    bandFont->addStretch();
+    auto* bandSize = Row(column);
+    Button18 = Button(bandSize, QStringLiteral("Button18"), QStringLiteral("大"));
+    Button19 = Button(bandSize, QStringLiteral("Button19"), QStringLiteral("小"));
+    pointSizes_[kBandFont] = PointSize(bandSize, QStringLiteral("PointSize3"));
     TrackBar3 =
         AddSliderRow(column, QStringLiteral("日付部上下幅"), QStringLiteral("TrackBar3"), -5, 5);
     // The middle item prints the year of the era the date falls in, whichever era that is.
@@ -109,8 +115,11 @@ void TControlForm::BuildDatePanel()
     Edit6 = AddCaptionedEdit(column, QStringLiteral("印下部の文字列"), QStringLiteral("Edit6"));
     auto* lowerFont = Row(column);
     Button8 = Button(lowerFont, QStringLiteral("Button8"), QStringLiteral("フォント変更"));
-    Button9 = Button(lowerFont, QStringLiteral("Button9"), QStringLiteral("文字大"));
-    Button10 = Button(lowerFont, QStringLiteral("Button10"), QStringLiteral("文字小"));
+    lowerFont->addStretch();
+    auto* lowerSize = Row(column);
+    Button9 = Button(lowerSize, QStringLiteral("Button9"), QStringLiteral("文字大"));
+    Button10 = Button(lowerSize, QStringLiteral("Button10"), QStringLiteral("文字小"));
+    pointSizes_[kLowerFont] = PointSize(lowerSize, QStringLiteral("PointSize4"));
     TrackBar4 = AddSliderRow(column, QStringLiteral("高さ位置微調整"), QStringLiteral("TrackBar4"),
                              -20, 20);
     Edit9 = AddCaptionedEdit(column, QStringLiteral("印下部小さな文字"), QStringLiteral("Edit9"));
@@ -171,6 +180,7 @@ void TControlForm::BuildDatePanel()
     connect(Button4, &QPushButton::clicked, this, [this] { DateFontClick(kUpperFont); });
     connect(Button7, &QPushButton::clicked, this, [this] { DateFontClick(kBandFont); });
     connect(Button8, &QPushButton::clicked, this, [this] { DateFontClick(kLowerFont); });
+    connect(FitButtonD, &QPushButton::clicked, this, &TControlForm::DateFitClick);
     const std::tuple<QPushButton*, int, int> steps[] = {
         {Button5, kUpperFont, 1},  {Button6, kUpperFont, -1}, {Button18, kBandFont, 1},
         {Button19, kBandFont, -1}, {Button9, kLowerFont, 1},  {Button10, kLowerFont, -1}};
@@ -231,6 +241,7 @@ void TControlForm::LoadDatePanel(seal::TMDIChild& document)
     Edit10->ShowText(ex.Text5.ToUnicode());
     TrackBar8->setValue(ex.L_T3Space);
     CheckBoxNZ->setChecked(ex.DateNZ != 0);
+    ShowPointSizes();
     document.PanelLoading = false;
 }
 

@@ -77,8 +77,11 @@ void TControlForm::BuildNamePanel()
 
     auto* fontRow = Row(column);
     Button1 = Button(fontRow, QStringLiteral("Button1"), QStringLiteral("フォント変更"));
-    Button2 = Button(fontRow, QStringLiteral("Button2"), QStringLiteral("文字大"));
-    Button3 = Button(fontRow, QStringLiteral("Button3"), QStringLiteral("文字小"));
+    FitButtonN = Button(fontRow, QStringLiteral("FitButtonN"), QStringLiteral("枠に合わせる"));
+    auto* sizeButtons = Row(column);
+    Button2 = Button(sizeButtons, QStringLiteral("Button2"), QStringLiteral("文字大"));
+    Button3 = Button(sizeButtons, QStringLiteral("Button3"), QStringLiteral("文字小"));
+    pointSizes_[0] = PointSize(sizeButtons, QStringLiteral("PointSize1"));
 
     auto* spacingRow = Row(column);
     Label(spacingRow, QStringLiteral("文字間隔"));
@@ -150,8 +153,11 @@ void TControlForm::BuildNamePanel()
     Edit14 = exEdits[3];
     auto* exFontRow = Row(exColumn);
     Button14 = Button(exFontRow, QStringLiteral("Button14"), QStringLiteral("フォント変更"));
-    Button17 = Button(exFontRow, QStringLiteral("Button17"), QStringLiteral("文字大"));
-    Button20 = Button(exFontRow, QStringLiteral("Button20"), QStringLiteral("文字小"));
+    exFontRow->addStretch();
+    auto* exSizeButtons = Row(exColumn);
+    Button17 = Button(exSizeButtons, QStringLiteral("Button17"), QStringLiteral("文字大"));
+    Button20 = Button(exSizeButtons, QStringLiteral("Button20"), QStringLiteral("文字小"));
+    pointSizes_[4] = PointSize(exSizeButtons, QStringLiteral("PointSize5"));
     auto* exSpacingRow = Row(exColumn);
     Label(exSpacingRow, QStringLiteral("文字間隔"));
     TrackBar9 = TrackBar(exSpacingRow, QStringLiteral("TrackBar9"), -50, 50, 2);
@@ -168,6 +174,7 @@ void TControlForm::BuildNamePanel()
     connect(Button1, &QPushButton::clicked, this, &TControlForm::Button1Click);
     connect(Button2, &QPushButton::clicked, this, [this] { NameFontStep(1); });
     connect(Button3, &QPushButton::clicked, this, [this] { NameFontStep(-1); });
+    connect(FitButtonN, &QPushButton::clicked, this, &TControlForm::NameFitClick);
     connect(TrackBar1, &QSlider::valueChanged, this, &TControlForm::TrackBar1Change);
     connect(tbX, &QSlider::valueChanged, this, &TControlForm::tbXChange);
     connect(tbY, &QSlider::valueChanged, this, &TControlForm::tbYChange);
@@ -224,6 +231,7 @@ void TControlForm::LoadNamePanel(seal::TMDIChild& document)
     fontDialogs_[4] = {ex.ExFontName.ToUnicode(), ex.ExFontSize, ex.ExFontStyle};
     TrackBar10->setValue(ex.ExOffsetX);
     TrackBar11->setValue(ex.ExOffsetY);
+    ShowPointSizes();
     document.PanelLoading = false;
 }
 

@@ -5,7 +5,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QToolButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace velmr::panel::layout {
@@ -23,6 +26,32 @@ void FitCaption(QAbstractButton* button)
     const int textWidth = button->fontMetrics().horizontalAdvance(button->text());
     button->setMinimumWidth(textWidth + 6);
     button->setFixedHeight(kRowHeight);
+}
+
+// Keeps a slider's tool tip on its value, and shows the value by the handle while the slider is
+// dragged or stepped with the keys.
+void TellValue(QSlider* slider)
+{
+    const auto show = [slider](int value) {
+        const QString text = QString::number(value);
+        slider->setToolTip(text);
+        if (!slider->isVisible() || !(slider->isSliderDown() || slider->hasFocus()))
+            return;
+        QStyleOptionSlider option;
+        option.initFrom(slider);
+        option.orientation = slider->orientation();
+        option.minimum = slider->minimum();
+        option.maximum = slider->maximum();
+        option.sliderPosition = value;
+        option.sliderValue = value;
+        const QRect handle = slider->style()->subControlRect(QStyle::CC_Slider, &option,
+                                                             QStyle::SC_SliderHandle, slider);
+        QToolTip::showText(slider->mapToGlobal(handle.bottomLeft()), text, slider);
+    };
+    QObject::connect(slider, &QSlider::valueChanged, slider, show);
+    QObject::connect(slider, &QSlider::sliderPressed, slider,
+                     [slider, show] { show(slider->value()); });
+    slider->setToolTip(QString::number(slider->value()));
 }
 
 } // namespace
@@ -72,6 +101,21 @@ QLabel* SizeDisplay(QBoxLayout* row, const QString& name)
     return display;
 }
 
+QString PointSizeText(int points)
+{
+    return QStringLiteral("%1pt").arg(points);
+}
+
+QLabel* PointSize(QBoxLayout* row, const QString& name)
+{
+    QLabel* display = Label(row, QString());
+    display->setObjectName(name);
+    display->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    display->setMinimumWidth(display->fontMetrics().horizontalAdvance(PointSizeText(999)) + 2);
+    display->setFixedHeight(kRowHeight);
+    return display;
+}
+
 QPushButton* Button(QBoxLayout* row, const QString& name, const QString& caption)
 {
     auto* button = new QPushButton(caption, ParentOf(row));
@@ -104,6 +148,7 @@ QSlider* TrackBar(QBoxLayout* row, const QString& name, int minimum, int maximum
     slider->setSingleStep(1);
     slider->setFixedHeight(kSliderHeight);
     slider->setMinimumWidth(50);
+    TellValue(slider);
     row->addWidget(slider, 1);
     return slider;
 }

@@ -26,8 +26,13 @@ QHBoxLayout* Row(QBoxLayout* column);
 QLabel* Label(QBoxLayout* row, const QString& text);
 // A sunken display of a seal's printed size, wide enough for "20.3 mm".
 QLabel* SizeDisplay(QBoxLayout* row, const QString& name);
+// A font's size in points beside its size buttons, wide enough for "999pt".
+QLabel* PointSize(QBoxLayout* row, const QString& name);
+// The text a point-size display shows.
+QString PointSizeText(int points);
 QPushButton* Button(QBoxLayout* row, const QString& name, const QString& caption);
 QToolButton* SpeedButton(QBoxLayout* row, const QString& name, const QString& caption);
+// A slider that tells its value: in its tool tip, and beside the handle while it moves.
 QSlider* TrackBar(QBoxLayout* row, const QString& name, int minimum, int maximum, int pageSize);
 
 } // namespace velmr::panel::layout

@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -69,6 +70,22 @@ FontFaceList FontChooserFaces(const QStringList& installedFamilies, const QStrin
     return list;
 }
 
+QStringList JapaneseDesigns(const QStringList& families)
+{
+    // "Noto Serif CJK SC Black" beside "Noto Serif CJK JP Black": the same face drawn for
+    // Chinese readers.
+    static const QRegularExpression otherRegion(QStringLiteral("^(.* CJK )(?:HK|KR|SC|TC)( .*)?$"));
+    QStringList designs;
+    for (const QString& family : families) {
+        const QRegularExpressionMatch match = otherRegion.match(family);
+        if (match.hasMatch() &&
+            families.contains(match.captured(1) + QStringLiteral("JP") + match.captured(2)))
+            continue;
+        designs << family;
+    }
+    return designs;
+}
+
 QStringList InstalledJapaneseFamilies()
 {
     QStringList families;
@@ -76,7 +93,7 @@ QStringList InstalledJapaneseFamilies()
         if (!QFontDatabase::isPrivateFamily(family))
             families << family;
     }
-    return families;
+    return JapaneseDesigns(families);
 }
 
 FontChooser::FontChooser(const FontDialogChoice& initial, const QStringList& installedFamilies,

@@ -35,8 +35,11 @@ inline constexpr std::size_t kLongestFaceBytes = 39; // a record's 40-byte field
 
 FontFaceList FontChooserFaces(const QStringList& installedFamilies, const QString& recordFace);
 
-// The families installed here that have Japanese glyphs.
+// The families installed here that have Japanese glyphs, Japanese designs only (JapaneseDesigns).
 QStringList InstalledJapaneseFamilies();
+// `families` less the Chinese and Korean designs of a pan-CJK face whose Japanese design is among
+// them ("Noto Serif CJK SC" goes when "Noto Serif CJK JP" is there).
+QStringList JapaneseDesigns(const QStringList& families);
 
 // The largest size the size box offers (a record's larger size is offered as well).
 inline constexpr std::int32_t kLargestChooserPoints = 999;

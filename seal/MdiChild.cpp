@@ -10,6 +10,7 @@
 #include "seal/PictureControl.h"
 #include "seal/SealFile.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QMdiSubWindow>
 
@@ -18,6 +19,122 @@ namespace {
 EditPanel* g_editPanel = nullptr;
 const QString kFileCaption = QStringLiteral("瑠環印影ＭＧＲ");
 } // namespace
+
+namespace {
+
+// The text fields of the four records, each as the copy of that one field.
+using FieldCopy = void (*)(SealRecords& to, const SealRecords& from);
+constexpr FieldCopy kTextFields[] = {
+    [](SealRecords& t, const SealRecords& f) { t.name.Text1 = f.name.Text1; },
+    [](SealRecords& t, const SealRecords& f) { t.name.Text2 = f.name.Text2; },
+    [](SealRecords& t, const SealRecords& f) { t.name.Text3 = f.name.Text3; },
+    [](SealRecords& t, const SealRecords& f) { t.name.Text4 = f.name.Text4; },
+    [](SealRecords& t, const SealRecords& f) { t.nameEx.ExText1 = f.nameEx.ExText1; },
+    [](SealRecords& t, const SealRecords& f) { t.nameEx.ExText2 = f.nameEx.ExText2; },
+    [](SealRecords& t, const SealRecords& f) { t.nameEx.ExText3 = f.nameEx.ExText3; },
+    [](SealRecords& t, const SealRecords& f) { t.nameEx.ExText4 = f.nameEx.ExText4; },
+    [](SealRecords& t, const SealRecords& f) { t.date.Text1 = f.date.Text1; },
+    [](SealRecords& t, const SealRecords& f) { t.date.Text2 = f.date.Text2; },
+    [](SealRecords& t, const SealRecords& f) { t.date.Header = f.date.Header; },
+    [](SealRecords& t, const SealRecords& f) { t.dateEx.Text3 = f.dateEx.Text3; },
+    [](SealRecords& t, const SealRecords& f) { t.dateEx.Text4 = f.dateEx.Text4; },
+    [](SealRecords& t, const SealRecords& f) { t.dateEx.Text5 = f.dateEx.Text5; },
+};
+
+} // namespace
+
+int SoleChangedTextField(const SealRecords& before, const SealRecords& after)
+{
+    if (before == after)
+        return -1;
+    for (std::size_t i = 0; i < std::size(kTextFields); ++i) {
+        SealRecords probe = before;
+        kTextFields[i](probe, after);
+        if (probe == after)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// ---- RecordHistory
+
+void RecordHistory::Reset(const SealRecords& current)
+{
+    undo_.clear();
+    redo_.clear();
+    last_ = current;
+    mergeField_ = -1;
+    groupStepTaken_ = false;
+}
+
+bool RecordHistory::Changed(const SealRecords& now)
+{
+    if (now == last_)
+        return false;
+    const int field = SoleChangedTextField(last_, now);
+    bool newStep = true;
+    if (groupDepth_ > 0) {
+        newStep = !groupStepTaken_;
+        groupStepTaken_ = true;
+        mergeField_ = -1;
+    } else {
+        newStep = field < 0 || field != mergeField_ || undo_.empty();
+        mergeField_ = field;
+    }
+    if (newStep) {
+        undo_.push_back(last_);
+        if (undo_.size() > kLevels)
+            undo_.pop_front();
+    } else if (groupDepth_ == 0 && now == undo_.back()) {
+        // Typing that came back to where it began (the text box's own undo) leaves no step.
+        undo_.pop_back();
+        mergeField_ = -1;
+    }
+    redo_.clear();
+    last_ = now;
+    return true;
+}
+
+void RecordHistory::BeginGroup()
+{
+    if (groupDepth_++ == 0)
+        groupStepTaken_ = false;
+}
+
+void RecordHistory::EndGroup()
+{
+    if (groupDepth_ == 0 || --groupDepth_ > 0)
+        return;
+    // A drag that ends where it began leaves no step.
+    if (groupStepTaken_ && !undo_.empty() && undo_.back() == last_)
+        undo_.pop_back();
+    groupStepTaken_ = false;
+}
+
+std::optional<SealRecords> RecordHistory::Undo(const SealRecords& now)
+{
+    Changed(now); // a change the history was not told of is undone first
+    if (undo_.empty())
+        return std::nullopt;
+    redo_.push_back(last_);
+    last_ = undo_.back();
+    undo_.pop_back();
+    mergeField_ = -1;
+    groupStepTaken_ = false;
+    return last_;
+}
+
+std::optional<SealRecords> RecordHistory::Redo(const SealRecords& now)
+{
+    if (now != last_ || redo_.empty())
+        return std::nullopt; // a change since the undo has dropped the steps to redo
+    undo_.push_back(last_);
+    last_ = redo_.back();
+    redo_.pop_back();
+    mergeField_ = -1;
+    groupStepTaken_ = false;
+    return last_;
+}
 
 bool IsDefaultCaption(const QString& caption)
 {
@@ -33,6 +150,9 @@ TMDIChild::TMDIChild(QWidget* parent) : QWidget(parent), image1_(new PictureCont
     connect(image1_, &PictureControl::MouseDown, this, &TMDIChild::Image1MouseDown);
     connect(image1_, &PictureControl::MouseMove, this, &TMDIChild::Image1MouseMove);
     connect(image1_, &PictureControl::MouseUp, this, &TMDIChild::Image1MouseUp);
+    // Typing merges into one undo step only while the focus stays where it is.
+    if (auto* application = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        connect(application, &QApplication::focusChanged, this, [this] { history_.BreakMerge(); });
 }
 
 TMDIChild::~TMDIChild()
@@ -88,13 +208,72 @@ void TMDIChild::MarkUnchanged()
 {
     savedRecords_ = CurrentRecords();
     pictureEdited_ = false;
+    // What is typed after a save is a step of its own, so that undo can come back to the save.
+    history_.BreakMerge();
     ShowModifiedMark();
 }
 
 void TMDIChild::RecordsEdited()
 {
+    if (history_.Changed(CurrentRecords()))
+        Q_EMIT HistoryChanged();
     if (isWindowModified() != IsModified())
         ShowModifiedMark();
+}
+
+bool TMDIChild::CanUndo() const
+{
+    if (Kind == kBitmapSeal)
+        return UndoAvailable != 0;
+    return (Kind == kNameSeal || Kind == kDateSeal) && history_.CanUndo();
+}
+
+bool TMDIChild::CanRedo() const
+{
+    return (Kind == kNameSeal || Kind == kDateSeal) && history_.CanRedo();
+}
+
+void TMDIChild::Undo()
+{
+    if (Kind == kBitmapSeal) {
+        RestoreUndoCopy();
+        return;
+    }
+    if (Kind != kNameSeal && Kind != kDateSeal)
+        return;
+    if (const std::optional<SealRecords> records = history_.Undo(CurrentRecords()))
+        TakeRecords(*records);
+}
+
+void TMDIChild::Redo()
+{
+    if (Kind != kNameSeal && Kind != kDateSeal)
+        return;
+    if (const std::optional<SealRecords> records = history_.Redo(CurrentRecords()))
+        TakeRecords(*records);
+}
+
+void TMDIChild::TakeRecords(const SealRecords& records)
+{
+    NameStamp = records.name;
+    NameStampEx = records.nameEx;
+    DateStamp = records.date;
+    DateStampEx = records.dateEx;
+    if (g_editPanel)
+        g_editPanel->ShowEditPanel(*this);
+    Draw(); // the mark follows: back at the saved records the seal is unchanged again
+    Q_EMIT HistoryChanged();
+}
+
+void TMDIChild::BeginEditGroup()
+{
+    history_.BeginGroup();
+}
+
+void TMDIChild::EndEditGroup()
+{
+    history_.EndGroup();
+    Q_EMIT HistoryChanged();
 }
 
 void TMDIChild::PictureEdited()
@@ -165,6 +344,7 @@ void TMDIChild::Refresh()
     if (g_editPanel)
         g_editPanel->ShowEditPanel(*this);
     PanelLoading = false;
+    history_.Reset(CurrentRecords());
     MarkUnchanged();
     Draw();
 }
@@ -200,6 +380,7 @@ bool TMDIChild::OpenFile(const QString& path)
         const int size = name ? kNameSealSize : kDateSealSize;
         ViewWidth = ViewHeight = size;
         SetClientSize(size, size);
+        history_.Reset(CurrentRecords());
         MarkUnchanged();
         Draw();
         if (g_editPanel)

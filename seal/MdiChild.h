@@ -7,6 +7,9 @@
 #include <QString>
 #include <QWidget>
 
+#include <deque>
+#include <optional>
+
 namespace velmr::seal {
 
 class EditPanel;
@@ -23,6 +26,55 @@ bool IsDefaultCaption(const QString& caption);
 // A caption as a window title whose "[*]" placeholder Qt replaces with the modified mark: a "[*]"
 // of the caption itself is doubled, which Qt shows as one literal "[*]".
 QString EscapedWindowTitle(const QString& caption);
+
+// The four parameter records of a seal, as one value copied byte for byte.
+struct SealRecords
+{
+    NameStampRecord name;
+    NameStampExRecord nameEx;
+    DateStampRecord date;
+    DateStampExRecord dateEx;
+    friend bool operator==(const SealRecords&, const SealRecords&) = default;
+};
+
+// The undo and redo steps of a name or date seal. A step is the four records as they were before
+// one change; the history learns of every change (Changed) and keeps the records as they are now.
+// Changes inside a group (a slider dragged from press to release) make one step, and so do
+// keystrokes typed one after another into the same text field, until the merge is broken (the
+// focus moved, the seal was saved, a step was undone).
+class RecordHistory
+{
+public:
+    static constexpr std::size_t kLevels = 100;
+
+    // The history starts at `current`, with nothing to undo or redo.
+    void Reset(const SealRecords& current);
+    // The records are now `now`; true when they changed (a step was added or merged).
+    bool Changed(const SealRecords& now);
+    void BeginGroup();
+    void EndGroup();
+    // The next text change makes a step of its own.
+    void BreakMerge() { mergeField_ = -1; }
+
+    bool CanUndo() const { return !undo_.empty(); }
+    bool CanRedo() const { return !redo_.empty(); }
+    std::size_t UndoCount() const { return undo_.size(); }
+    // The records one step back (forward) from `now`; none when there is no such step.
+    std::optional<SealRecords> Undo(const SealRecords& now);
+    std::optional<SealRecords> Redo(const SealRecords& now);
+
+private:
+    std::deque<SealRecords> undo_;
+    std::deque<SealRecords> redo_;
+    SealRecords last_{};
+    int mergeField_ = -1; // the text field the newest step is being typed into
+    int groupDepth_ = 0;
+    bool groupStepTaken_ = false;
+};
+
+// The one text field (an index into the texts of the four records) in which `after` differs from
+// `before`, or -1 when they differ anywhere else too.
+int SoleChangedTextField(const SealRecords& before, const SealRecords& after);
 
 // A seal document: one child window of the main frame holding one seal being edited. Its caption
 // is its visible name and also the path that Save writes to.
@@ -45,8 +97,20 @@ public:
     bool IsModified() const;
     // The records and the picture as they are now count as unchanged (a new seal, an open, a save).
     void MarkUnchanged();
-    // The records may have changed: the caption's modified mark follows.
+    // The records may have changed: the change becomes an undo step and the caption's modified
+    // mark follows.
     void RecordsEdited();
+
+    // Undo and redo: for a name or date seal the steps of its records (many levels), for a bitmap
+    // seal the single undo copy of its picture (nothing to redo).
+    bool CanUndo() const;
+    bool CanRedo() const;
+    void Undo();
+    void Redo();
+    // The changes made between these two calls are one undo step (a slider being dragged).
+    void BeginEditGroup();
+    void EndEditGroup();
+    const RecordHistory& History() const { return history_; }
 
     // Initialise as a new name seal: caption "新規認印", the default records, then Refresh.
     void InitNewNameSeal();
@@ -147,25 +211,24 @@ Q_SIGNALS:
     void UndoChanged();
     // The main window's commands should follow a change of this document.
     void CommandStateChanged();
+    // A step was added to, taken from or merged into the undo history.
+    void HistoryChanged();
 
 private:
-    // The four records as they were when the document was last unchanged.
-    struct SavedRecords
-    {
-        NameStampRecord name;
-        NameStampExRecord nameEx;
-        DateStampRecord date;
-        DateStampExRecord dateEx;
-        friend bool operator==(const SavedRecords&, const SavedRecords&) = default;
-    };
+    using SavedRecords = SealRecords;
     SavedRecords CurrentRecords() const;
+    // The records of an undo or redo step become the seal's: the panel is filled again and the
+    // seal drawn.
+    void TakeRecords(const SealRecords& records);
     // The picture went through an operation (a cut, colour reduction, resize or undo).
     void PictureEdited();
     void ShowModifiedMark();
 
     PictureControl* image1_;
     QString caption_;
+    // The four records as they were when the document was last unchanged.
     SavedRecords savedRecords_{};
+    RecordHistory history_;
     bool pictureEdited_ = false;
     QRect rectShape_;
     bool rectShapeVisible_ = false;

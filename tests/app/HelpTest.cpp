@@ -106,4 +106,46 @@ TEST(HelpWindow, ShowsTheBookWithContentsAndSearch)
     EXPECT_TRUE(help.Results()->item(0)->text().contains(QStringLiteral("見つかりませんでした")));
 }
 
+TEST(HelpWindow, MarksTheSearchHitsInThePageAndClosesWithEscape)
+{
+    HelpWindow help(ResolveHelpFile(QStringLiteral("velmrmgr.hlp")));
+    ASSERT_TRUE(help.IsOpen());
+    help.ShowTopic(1);
+    help.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&help));
+    struct Case
+    {
+        const char16_t* query;
+        QStringList marked; // the words as the page has them, folded
+    };
+    const Case cases[] = {
+        {u"帯線", {QStringLiteral("帯線")}},
+        {u"ＢＭＰ", {QStringLiteral("bmp")}}, // full-width letters find half-width ones
+        {u"一時ファイル 保存", {QStringLiteral("一時ファイル"), QStringLiteral("保存")}},
+    };
+    for (const Case& c : cases) {
+        const QString query = QString::fromUtf16(c.query);
+        SCOPED_TRACE(query.toStdString());
+        ASSERT_GE(help.Search(query), 1);
+        const QList<QTextEdit::ExtraSelection> hits = help.Page()->extraSelections();
+        QStringList words;
+        for (const QTextEdit::ExtraSelection& hit : hits) {
+            const QString word = HelpSearch::Normalise(hit.cursor.selectedText());
+            if (!words.contains(word))
+                words << word;
+        }
+        words.sort();
+        QStringList expected = c.marked;
+        expected.sort();
+        EXPECT_EQ(words, expected);
+        const QString page = HelpSearch::Normalise(help.Page()->toPlainText());
+        qsizetype occurrences = 0;
+        for (const QString& word : c.marked)
+            occurrences += page.count(word);
+        EXPECT_EQ(hits.size(), occurrences) << "every occurrence is marked";
+    }
+    QTest::keyClick(&help, Qt::Key_Escape);
+    EXPECT_FALSE(help.isVisible());
+}
+
 } // namespace

@@ -75,7 +75,7 @@ TEST_F(MainFormTest, TheSixWindowsExistHiddenWithTheirCaptionsAndSizes)
     };
     const Form forms[] = {
         {windows->aboutBox.get(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"), QSize(317, 218)},
-        {windows->controlForm.get(), QStringLiteral("印影編集"), QSize(173, 537)},
+        {windows->controlForm.get(), QStringLiteral("印影編集"), QSize(173, 560)},
         {windows->messageForm.get(), QStringLiteral("瑠環印影マネージャー"), QSize(278, 102)},
         {windows->ditherForm.get(), QStringLiteral("減色処理"), QSize()},
         {windows->resizeForm.get(), QStringLiteral("KORVAN 縮小／拡大"), QSize()},
@@ -249,7 +249,7 @@ TEST_F(MainFormTest, NewNameSealIsDrawnAtOnce)
     EXPECT_EQ(panel->ActiveChild(), document);
     EXPECT_TRUE(panel->Panel1()->isVisibleTo(panel));
     EXPECT_FALSE(panel->Panel2()->isVisibleTo(panel));
-    EXPECT_EQ(panel->size(), QSize(173, 537));
+    EXPECT_EQ(panel->size(), QSize(173, 560));
     EXPECT_EQ(panel->Panel1()->pos(), QPoint(2, 2));
 
     // Command state with an open name seal.
@@ -285,7 +285,7 @@ TEST_F(MainFormTest, NewDateSealFromMenuOrToolButtonIsTheSame)
         EXPECT_EQ(QColor(document->Image1()->Picture().pixel(90, 139)), QColor(255, 0, 0));
     }
     EXPECT_EQ(fromButton->Image1()->Picture(), fromMenu->Image1()->Picture());
-    EXPECT_EQ(windows->controlForm->size(), QSize(173, 581));
+    EXPECT_EQ(windows->controlForm->size(), QSize(173, 649));
     EXPECT_TRUE(windows->controlForm->Panel2()->isVisibleTo(windows->controlForm.get()));
 }
 

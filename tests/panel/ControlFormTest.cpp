@@ -30,9 +30,9 @@ TEST_F(ControlFormTest, ShowsThePanelOfTheDocumentsKind)
         QSize client;
     };
     const Case cases[] = {
-        {seal::kNoKind, nullptr, {173, 537}},
-        {seal::kNameSeal, "Panel1", {173, 537}},
-        {seal::kDateSeal, "Panel2", {173, 581}},
+        {seal::kNoKind, nullptr, {173, 560}},
+        {seal::kNameSeal, "Panel1", {173, 560}},
+        {seal::kDateSeal, "Panel2", {173, 649}},
         {seal::kBitmapSeal, "Panel3", {173, 229}},
     };
     seal::TMDIChild& document = NewDocument();
@@ -46,8 +46,8 @@ TEST_F(ControlFormTest, ShowsThePanelOfTheDocumentsKind)
         }
         EXPECT_EQ(form->size(), c.client);
     }
-    EXPECT_EQ(Control<QFrame>("Panel1")->size(), QSize(169, 533));
-    EXPECT_EQ(Control<QFrame>("Panel2")->size(), QSize(169, 577));
+    EXPECT_EQ(Control<QFrame>("Panel1")->size(), QSize(169, 556));
+    EXPECT_EQ(Control<QFrame>("Panel2")->size(), QSize(169, 645));
     EXPECT_EQ(Control<QFrame>("Panel3")->size(), QSize(169, 225));
     EXPECT_EQ(Control<QFrame>("Panel2")->pos(), QPoint(2, 2));
     form->Collapse();
@@ -230,6 +230,20 @@ TEST_F(ControlFormTest, EveryCaptionFitsThePanel)
             } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
                 EXPECT_GE(group->width(),
                           group->fontMetrics().horizontalAdvance(group->title()) + 8);
+                // The title on the frame leaves the group's rows free.
+                QStyleOptionGroupBox option;
+                option.initFrom(group);
+                option.text = group->title();
+                option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+                const QRect title = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                                   QStyle::SC_GroupBoxLabel, group);
+                for (QWidget* row : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                    if (row->isVisibleTo(group)) {
+                        EXPECT_FALSE(row->geometry().intersects(title))
+                            << group->title().toStdString() << " over "
+                            << row->metaObject()->className();
+                    }
+                }
             }
         }
     }

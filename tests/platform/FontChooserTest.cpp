@@ -49,6 +49,24 @@ TEST(FontChooser, ListsJapaneseFacesUnderTheRecordsNamesAndShowsTheSealsFace)
     }
 }
 
+TEST(FontChooser, ListsTheJapaneseDesignsOfPanCjkFacesAndEveryOtherFace)
+{
+    const QStringList installed{u"Noto Serif CJK JP"_s,
+                                u"Noto Serif CJK SC"_s,
+                                u"Noto Serif CJK JP Black"_s,
+                                u"Noto Serif CJK TC Black"_s,
+                                u"Noto Sans CJK KR"_s,
+                                u"KouzanBrushFont"_s,
+                                u"IPAMincho"_s};
+    EXPECT_EQ(JapaneseDesigns(installed),
+              (QStringList{u"Noto Serif CJK JP"_s, u"Noto Serif CJK JP Black"_s,
+                           u"Noto Sans CJK KR"_s, u"KouzanBrushFont"_s, u"IPAMincho"_s}));
+    // Chosen, a face the Velmor program may lack keeps its own name.
+    const FontFaceList list = FontChooserFaces(JapaneseDesigns(installed), u"KouzanBrushFont"_s);
+    EXPECT_EQ(list.faces.at(list.current), u"KouzanBrushFont"_s);
+    EXPECT_TRUE(list.faces.contains(u"Noto Serif CJK JP Black"_s));
+}
+
 TEST(FontChooser, OpensOnTheSealsFontAndGivesItBackUnchanged)
 {
     const QStringList installed{u"IPAMincho"_s, u"IPAGothic"_s};

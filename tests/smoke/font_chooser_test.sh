@@ -28,7 +28,7 @@ files="$root/files"
 mkdir -p "$files"
 main_keys alt+f n Return
 sleep 1
-[[ "$(panel_size)" == 173x537 ]] || fail "no name seal page in the panel ($(panel_size))"
+[[ "$(panel_size)" == 173x560 ]] || fail "no name seal page in the panel ($(panel_size))"
 main_keys alt+f s
 dialog_type "$files/seal1"
 [[ -f "$files/seal1.mkn" ]] || fail "saving the new name seal did not write seal1.mkn"

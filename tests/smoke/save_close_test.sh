@@ -59,7 +59,7 @@ id="$(question "close")"
 import -window root "$shots/save-close-question.png"
 xdotool key Escape
 wait_closed "$id"
-[[ "$(panel_size)" == 173x537 ]] || fail "the changed seal was closed although キャンセル was chosen"
+[[ "$(panel_size)" == 173x560 ]] || fail "the changed seal was closed although キャンセル was chosen"
 red="$(red_pixels)"
 [[ "$red" -gt 500 ]] || fail "no seal is shown after キャンセル ($red red pixels)"
 

@@ -29,7 +29,7 @@ xdotool windowfocus --sync "$main_id"
 xdotool key --delay 150 alt+f n Return
 sleep 1
 eval "$(geometry "$panel_id" | sed 's/^/PANEL_/')"
-[[ "$PANEL_WIDTH" -eq 173 && "$PANEL_HEIGHT" -eq 537 ]] ||
+[[ "$PANEL_WIDTH" -eq 173 && "$PANEL_HEIGHT" -eq 560 ]] ||
     fail "the panel did not open its name seal page (${PANEL_WIDTH}x${PANEL_HEIGHT})"
 import -window root "$shots/new-name-seal.png"
 
@@ -38,7 +38,7 @@ xdotool windowfocus --sync "$main_id"
 xdotool key --delay 150 alt+f n Down Return
 sleep 1
 eval "$(geometry "$panel_id" | sed 's/^/PANEL_/')"
-[[ "$PANEL_WIDTH" -eq 173 && "$PANEL_HEIGHT" -eq 581 ]] ||
+[[ "$PANEL_WIDTH" -eq 173 && "$PANEL_HEIGHT" -eq 649 ]] ||
     fail "the panel did not open its date seal page (${PANEL_WIDTH}x${PANEL_HEIGHT})"
 import -window root "$shots/new-date-seal.png"
 
@@ -60,7 +60,7 @@ sleep 0.5
 [[ "$(panel_size)" == 173x2 ]] || fail "closing the last document did not collapse the panel"
 xdotool key --delay 150 alt+f o
 dialog_type "$files/seal1.mkn"
-[[ "$(panel_size)" == 173x537 ]] || fail "seal1.mkn did not open again as a name seal ($(panel_size))"
+[[ "$(panel_size)" == 173x560 ]] || fail "seal1.mkn did not open again as a name seal ($(panel_size))"
 import -window root "$shots/reopened-name-seal.png"
 
 # The editing panel edits the seal live: a Japanese name typed into Edit1, "楕円60%" and "青"
@@ -69,8 +69,8 @@ xdotool windowfocus --sync "$panel_id"
 xdotool mousemove --window "$panel_id" 45 45 click 1
 xdotool key --delay 50 ctrl+a BackSpace
 xdotool type --delay 80 '山田'
-xdotool mousemove --window "$panel_id" 48 335 click 1
-xdotool mousemove --window "$panel_id" 79 292 click 1
+xdotool mousemove --window "$panel_id" 48 386 click 1
+xdotool mousemove --window "$panel_id" 79 337 click 1
 sleep 0.8
 import -window root "$shots/name-seal-edited.png"
 blue="$(count_colour "$shots/name-seal-edited.png" '#0000FF')"
