@@ -12,19 +12,20 @@ mkdir -p "$root/velmor" && : >"$root/velmor/velmor.exe"
 start_program "$program" "$root/velmor"
 
 panel_height() { panel_size | cut -dx -f2; }
+panel_open() { [[ "$(panel_height)" -gt 100 ]]; }
+panel_collapsed() { [[ "$(panel_height)" -lt 50 ]]; }
 
 main_keys ctrl+n
-sleep 1
-[[ "$(panel_height)" -gt 100 ]] || fail "Ctrl+N made no name seal (panel $(panel_size))"
+wait_until 10 panel_open || fail "Ctrl+N made no name seal (panel $(panel_size))"
 
 # Typed into the panel's first text box and taken back there with Ctrl+Z: the seal is unchanged,
 # so Ctrl+W closes it without a question.
 xdotool windowfocus --sync "$panel_id"
 xdotool mousemove --window "$panel_id" 45 45 click 1
 xdotool type --delay 80 'ab'
-sleep 0.3
-xdotool key ctrl+z
 sleep 0.5
+xdotool key ctrl+z
+sleep 0.8
 import -window root "$shots/keys-text-box-undo.png"
 
 # Ctrl+S from the panel: a new seal has no name yet, so the save dialog asks for one.
@@ -40,8 +41,8 @@ xdotool key Escape
 sleep 0.3
 
 main_keys ctrl+w
-sleep 1
-[[ "$(panel_height)" -lt 50 ]] || fail "Ctrl+W did not close the unchanged seal (panel $(panel_size))"
+wait_until 10 panel_collapsed ||
+    fail "Ctrl+W did not close the unchanged seal (panel $(panel_size))"
 
 main_keys ctrl+q
 wait_program_end

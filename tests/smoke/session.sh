@@ -70,6 +70,17 @@ wait_program_end() {
 
 geometry() { xdotool getwindowgeometry --shell "$1"; }
 
+# Waits up to <seconds> for <command...> to succeed (a loaded machine may take its time).
+wait_until() {
+    local seconds="$1"
+    shift
+    for _ in $(seq $((seconds * 10))); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 panel_size() {
     eval "$(geometry "$panel_id" | sed 's/^/PANEL_/')"
     echo "${PANEL_WIDTH}x${PANEL_HEIGHT}"
