@@ -20,7 +20,9 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libqt6sql6-sqlite, fonts-ipafont-mincho, fonts-ipafont-gothic")
 # shared-mime-info and desktop-file-utils pick up the new types and the desktop entry through
 # their own triggers.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info, desktop-file-utils, qt6-translations-l10n")
+# The seal-worthy faces with a real bold and a brush face are offered by the font chooser.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "shared-mime-info, desktop-file-utils, qt6-translations-l10n, fonts-noto-cjk, fonts-noto-cjk-extra, fonts-kouzan-mouhitsu")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "wine")
 
 include(CPack)
