@@ -1,4 +1,5 @@
-// Benchmarks run headless: the drawing needs a GUI application for its fonts, the panel its widgets.
+// Benchmarks run headless: the drawing needs a GUI application for its fonts, the panel its
+// widgets.
 #include <QApplication>
 #include <benchmark/benchmark.h>
 

@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -31,8 +30,8 @@ QByteArray ReadAll(const QString& path)
 // Opening a name seal file as the open command does: read, take the records, draw.
 void BM_OpenAndDrawNameSealFile(benchmark::State& state)
 {
-    const QString path = WriteOnce(QStringLiteral("seal.mkn"),
-                                   NameSealFileBytes(NewNameStamp(), NewNameStampEx()));
+    const QString path =
+        WriteOnce(QStringLiteral("seal.mkn"), NameSealFileBytes(NewNameStamp(), NewNameStampEx()));
     QImage picture(kNameSealSize, kNameSealSize, QImage::Format_RGB32);
     for (auto _ : state) {
         const auto file = ParseNameSealFile(ReadAll(path));
@@ -44,8 +43,8 @@ BENCHMARK(BM_OpenAndDrawNameSealFile)->Unit(benchmark::kMicrosecond);
 
 void BM_OpenAndDrawDateSealFile(benchmark::State& state)
 {
-    const QString path =
-        WriteOnce(QStringLiteral("seal.mkd"), DateSealFileBytes(NewDateStamp(), DateStampExRecord{}));
+    const QString path = WriteOnce(QStringLiteral("seal.mkd"),
+                                   DateSealFileBytes(NewDateStamp(), DateStampExRecord{}));
     QImage picture(kDateSealSize, kDateSealSize, QImage::Format_RGB32);
     for (auto _ : state) {
         const auto file = ParseDateSealFile(ReadAll(path));

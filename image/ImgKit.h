@@ -100,8 +100,8 @@ ImgKitImage ImgKitImageSize(ImgKitImage image, const QString& title, const QStri
                             int width, int height);
 // The part of the picture inside the rectangle (left, top, right, bottom, all inclusive, top-down
 // picture coordinates), clipped to the picture; the input itself when nothing of it is inside.
-ImgKitImage ImgKitRectCut(ImgKitImage image, const QString& title, const QString& message,
-                          int left, int top, int right, int bottom);
+ImgKitImage ImgKitRectCut(ImgKitImage image, const QString& title, const QString& message, int left,
+                          int top, int right, int bottom);
 
 // ---- The clipboard and the screen.
 
