@@ -20,6 +20,9 @@ class QToolButton;
 namespace velmr::platform {
 class RadioGroup;
 }
+namespace velmr::seal {
+enum class FitOutcome;
+}
 
 namespace velmr::panel {
 
@@ -166,8 +169,9 @@ private:
     // "枠に合わせる": the largest sizes whose texts stay inside the frame, in one change.
     void NameFitClick();
     void DateFitClick();
-    // Tells that a seal's text cannot be made small enough for its frame.
-    void TellCannotFit();
+    // True when a fit gave new sizes; a text that cannot be made small enough for its frame is
+    // told.
+    bool FitSucceeded(seal::FitOutcome outcome);
 
     QPointer<seal::TMDIChild> activeChild_;
     QMetaObject::Connection undoFollower_;

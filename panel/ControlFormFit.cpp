@@ -21,11 +21,20 @@ void TControlForm::ShowPointSizes()
     }
 }
 
-void TControlForm::TellCannotFit()
+bool TControlForm::FitSucceeded(seal::FitOutcome outcome)
 {
-    platform::ShowMessage(window(), QStringLiteral("枠に合わせる"),
-                          QStringLiteral("文字が多すぎるため、1ポイントでも枠に収まりません。\n"
-                                         "文字を減らすか、文字間隔や位置を調整してください。"));
+    switch (outcome) {
+    case seal::FitOutcome::NothingToFit:
+        return false;
+    case seal::FitOutcome::CannotFit:
+        platform::ShowMessage(window(), QStringLiteral("枠に合わせる"),
+                              QStringLiteral("文字が多すぎるため、1ポイントでも枠に収まりません。\n"
+                                             "文字を減らすか、文字間隔や位置を調整してください。"));
+        return false;
+    case seal::FitOutcome::Fitted:
+        break;
+    }
+    return true;
 }
 
 void TControlForm::NameFitClick()
@@ -35,15 +44,8 @@ void TControlForm::NameFitClick()
         return;
     seal::NameStampRecord name = document->NameStamp;
     seal::NameStampExRecord ex = document->NameStampEx;
-    switch (seal::FitNameSeal(name, ex, platform::DisplayDpi())) {
-    case seal::FitOutcome::NothingToFit:
+    if (!FitSucceeded(seal::FitNameSeal(name, ex, platform::DisplayDpi())))
         return;
-    case seal::FitOutcome::CannotFit:
-        TellCannotFit();
-        return;
-    case seal::FitOutcome::Fitted:
-        break;
-    }
     // The sliders follow the centring without writing: the records change below, at once.
     document->PanelLoading = true;
     tbX->setValue(name.OffsetX);
@@ -71,15 +73,8 @@ void TControlForm::DateFitClick()
         return;
     seal::DateStampRecord date = document->DateStamp;
     seal::DateStampExRecord ex = document->DateStampEx;
-    switch (seal::FitDateSeal(date, ex, platform::DisplayDpi())) {
-    case seal::FitOutcome::NothingToFit:
+    if (!FitSucceeded(seal::FitDateSeal(date, ex, platform::DisplayDpi())))
         return;
-    case seal::FitOutcome::CannotFit:
-        TellCannotFit();
-        return;
-    case seal::FitOutcome::Fitted:
-        break;
-    }
     // The dialogs' fonts are numbered as the panel's: upper text, date band, lower text.
     fontDialogs_[1].size = date.FontSizeU;
     fontDialogs_[2].size = date.FontSizeM;

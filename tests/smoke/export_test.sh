@@ -10,11 +10,9 @@ source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
 for tool in xclip identify; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
-mkdir -p "$shots"
 start_session
 # A folder holding velmor.exe: the Velmor check asks nothing at start.
-mkdir -p "$root/velmor" && : >"$root/velmor/velmor.exe"
-start_program "$program" "$root/velmor"
+start_program_beside_velmor "$program"
 files="$root/files"
 mkdir -p "$files"
 

@@ -8,10 +8,8 @@ command -v xclip >/dev/null || { echo "SKIP: xclip is not installed"; exit 77; }
 program="$1"
 shots="$2"
 source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
-mkdir -p "$shots"
 start_session
-mkdir -p "$root/velmor" && : >"$root/velmor/velmor.exe"
-start_program "$program" "$root/velmor"
+start_program_beside_velmor "$program"
 
 main_keys alt+f n Return
 sleep 1

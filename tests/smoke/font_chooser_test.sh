@@ -7,7 +7,6 @@ set -euo pipefail
 program="$1"
 shots="$2"
 source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
-mkdir -p "$shots"
 start_session
 
 # The program under a Japanese locale where the system has one (without it the C library keeps
@@ -20,8 +19,7 @@ if locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8'; then
 else
     echo "note: no ja_JP.UTF-8 locale here; the chooser runs under the session's locale"
 fi
-mkdir -p "$root/velmor" && : >"$root/velmor/velmor.exe"
-start_program "$launcher" "$root/velmor"
+start_program_beside_velmor "$launcher"
 
 # ﾌｧｲﾙ(&F) → 新規作成(&N) → 認印の作成, then ﾌｧｲﾙ(&F) → 名前を付けて保存 through the dialog.
 files="$root/files"

@@ -6,10 +6,8 @@ set -euo pipefail
 program="$1"
 shots="$2"
 source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
-mkdir -p "$shots"
 start_session
-mkdir -p "$root/velmor" && : >"$root/velmor/velmor.exe"
-start_program "$program" "$root/velmor"
+start_program_beside_velmor "$program"
 
 panel_height() { panel_size | cut -dx -f2; }
 panel_open() { [[ "$(panel_height)" -gt 100 ]]; }

@@ -9,7 +9,6 @@ program="$1"
 shots="$2"
 source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
 [[ -x /usr/bin/convert ]] || { echo "SKIP: ImageMagick's convert is not installed"; exit 77; }
-mkdir -p "$shots"
 start_session
 
 # Bits per pixel of a BMP file.
@@ -26,8 +25,7 @@ picture="$root/picture.bmp"
     -attenuate 0.5 +noise Uniform "bmp3:$picture"
 [[ "$(bmp_bits "$picture")" -eq 24 ]] || fail "convert did not write a 24-bit picture"
 
-mkdir -p "$root/velmor" && : >"$root/velmor/velmor.exe"
-start_program "$program" "$root/velmor"
+start_program_beside_velmor "$program"
 main_keys alt+f o
 dialog_type "$picture"
 [[ "$(panel_size)" == 173x229 ]] || fail "the picture did not open as a bitmap seal ($(panel_size))"

@@ -7,10 +7,8 @@ set -euo pipefail
 program="$1"
 shots="$2"
 source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
-mkdir -p "$shots"
 start_session
-mkdir -p "$root/velmor" && : >"$root/velmor/velmor.exe"
-start_program "$program" "$root/velmor"
+start_program_beside_velmor "$program"
 files="$root/files"
 mkdir -p "$files"
 

@@ -21,8 +21,10 @@ fail() {
     exit 1
 }
 
-# A private HOME, configuration and runtime folder, and an X display of our own.
+# A private HOME, configuration and runtime folder, and an X display of our own; the screenshot
+# folder ($shots, when set) is made.
 start_session() {
+    [[ -n "${shots:-}" ]] && mkdir -p "$shots"
     root="$(mktemp -d "${TMPDIR:-/tmp}/velmr-window-XXXXXX")"
     export HOME="$root/home" XDG_DATA_HOME="$root/home/.local/share"
     export XDG_CONFIG_HOME="$root/home/.config" XDG_CACHE_HOME="$root/home/.cache"
@@ -49,6 +51,13 @@ start_program() {
     panel_id="$(timeout 30 xdotool search --sync --onlyvisible --name '^印影編集$' | head -n1)" ||
         fail "no tool window titled 印影編集"
     sleep 0.5
+}
+
+# Starts the program in a folder that holds velmor.exe: the Velmor check takes that folder as the
+# Velmor program's install folder and asks nothing.
+start_program_beside_velmor() {
+    mkdir -p "$root/velmor" && : >"$root/velmor/velmor.exe"
+    start_program "$1" "$root/velmor"
 }
 
 # Ends the program through ﾌｧｲﾙ(&F) → 終了(&X) and checks its exit status.

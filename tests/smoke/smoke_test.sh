@@ -7,13 +7,11 @@ set -euo pipefail
 program="$1"
 shots="$2"
 source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
-mkdir -p "$shots"
 start_session
 
 # Started in a folder that holds velmor.exe, the program takes that folder as the Velmor program's
 # install folder without asking.
-mkdir -p "$root/velmor" && : >"$root/velmor/velmor.exe"
-start_program "$program" "$root/velmor"
+start_program_beside_velmor "$program"
 
 eval "$(geometry "$main_id" | sed 's/^/MAIN_/')"
 eval "$(geometry "$panel_id" | sed 's/^/PANEL_/')"

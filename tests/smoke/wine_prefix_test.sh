@@ -13,7 +13,6 @@ for tool in wine wineserver iconv; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 source "$here/session.sh"
-mkdir -p "$shots"
 start_session
 
 prefix="$root/prefix"
