@@ -1,0 +1,1 @@
+#include "stamp/PdfStamp.h"
