@@ -139,6 +139,15 @@ std::span<const std::uint8_t> ImgKitLock(ImgKitImage image)
     return std::span<const std::uint8_t>(dib->data(), dib->size());
 }
 
+bool ImgKitHasAlpha(ImgKitImage image)
+{
+    const auto dib = Find(image);
+    if (!dib)
+        return false;
+    const std::optional<DibLayout> layout = DibLayout::Of(*dib);
+    return layout && layout->alpha;
+}
+
 std::size_t ImgKitLiveImageCount()
 {
     Library& lib = Lib();

@@ -10,7 +10,10 @@ class QWidget;
 #include <vector>
 
 // The image library: pictures are packed device-independent bitmaps (the 40-byte header, the
-// colour table, the rows bottom-up, each padded to 4 bytes) held behind opaque handles.
+// colour table, the rows bottom-up, each padded to 4 bytes) held behind opaque handles. A picture
+// may carry alpha (a seal taken out of a photo, a PNG with transparency): 32 bits a pixel, blue,
+// green, red and alpha, ColorType 7. Whatever reads its colours alone (colour reduction, the
+// display, BMP and JPEG files, the clipboard's bitmap) sees it laid over white paper.
 namespace velmr::image {
 
 // A picture handle; 0 is none. Its holder frees it with ImgKitMemFree.
@@ -64,6 +67,9 @@ ImgKitImage ImgKitCopy(ImgKitImage image, const QString& title, const QString& m
 // The packed bitmap behind `image` (empty for an unknown handle); valid until it is freed.
 std::span<const std::uint8_t> ImgKitLock(ImgKitImage image);
 
+// True when `image` is a picture with alpha.
+bool ImgKitHasAlpha(ImgKitImage image);
+
 // Number of pictures currently held (leak checks).
 std::size_t ImgKitLiveImageCount();
 
@@ -74,14 +80,17 @@ void ReplacePicture(ImgKitImage& picture, ImgKitImage result, ImageInfoRecord& i
 
 // ---- Files. Title and message are what the progress display shows while a long operation runs.
 
-// A picture read from a BMP or JPEG file (the format is told by the file's bytes), or 0 when the
-// file cannot be read, is not a picture the library knows, or exceeds the limits.
+// A picture read from a BMP or JPEG file, or through Qt's image readers from a PNG, TIFF or WebP
+// file (the format is told by the file's bytes), or 0 when the file cannot be read, is not a
+// picture the library knows, or exceeds the limits. A picture read through Qt keeps its alpha
+// where it is not opaque everywhere (ImgKitFromQImageWithAlpha).
 ImgKitImage ImgKitFileLoad(const QString& fileName, const QString& title, const QString& message);
-// Writes `image` as a BMP file of its own depth and palette; nonzero on success. The file is
-// replaced only when it has been written completely.
+// Writes `image` as a BMP file of its own depth and palette (a picture with alpha: 24 bits, laid
+// over white); nonzero on success. The file is replaced only when it has been written completely.
 int ImgKitBmpFileSave(const QString& fileName, ImgKitImage image, const QString& title,
                       const QString& message, int flags);
-// Writes `image` as a JPEG file at `quality` (1..100); needs a 24-bit or 8-bit grey picture.
+// Writes `image` as a JPEG file at `quality` (1..100); needs a 24-bit or 8-bit grey picture, or
+// one with alpha, which is written laid over white.
 int ImgKitJpegFileSave(const QString& fileName, ImgKitImage image, const QString& title,
                        const QString& message, int quality, int flags);
 
@@ -95,7 +104,8 @@ ImgKitImage ImgKitConvertColor(ImgKitImage image, int bits, int palette, int dit
                                const QString& title, const QString& message);
 // Scales to `width` × `height` pixels, smoothly; the result is 24-bit. A big picture is scaled
 // in two bands at once, one on a helper thread; the call returns when both are done, and the
-// progress display stays on the calling thread.
+// progress display stays on the calling thread. A picture with alpha keeps it (its colours
+// weighted by their alpha, so that no fringe of the transparent pixels' colour appears).
 ImgKitImage ImgKitImageSize(ImgKitImage image, const QString& title, const QString& message,
                             int width, int height);
 // The part of the picture inside the rectangle (left, top, right, bottom, all inclusive, top-down
@@ -116,9 +126,14 @@ int ImgKitSystemPalette();
 
 // ---- Pictures and Qt images (the clipboard and the display).
 
-// A 24-bit (or, for an indexed QImage, palette) picture of `image`; 0 for a null image.
+// A 24-bit (or, for an indexed QImage, palette) picture of `image`, alpha laid over white; 0 for
+// a null image.
 ImgKitImage ImgKitFromQImage(const QImage& image);
-// The picture as a QImage (RGB32 for deep pictures, indexed for palette ones); null for 0.
+// As ImgKitFromQImage, but an image with alpha that is not opaque everywhere becomes a picture
+// with alpha.
+ImgKitImage ImgKitFromQImageWithAlpha(const QImage& image);
+// The picture as a QImage (RGB32 for deep pictures, ARGB32 for pictures with alpha, indexed for
+// palette ones); null for 0.
 QImage ImgKitToQImage(ImgKitImage image);
 
 // The ColorType of a packed bitmap, or -1 when it is not one.

@@ -21,12 +21,6 @@ void Put32(std::uint8_t* at, std::uint32_t value)
         at[i] = std::uint8_t(value >> (8 * i));
 }
 
-// A colour with its alpha laid over white.
-std::uint8_t OnWhite(int channel, int alpha)
-{
-    return std::uint8_t((channel * alpha + 255 * (255 - alpha) + 127) / 255);
-}
-
 std::vector<std::uint8_t> NewDib(int width, int height, int bits, std::uint32_t colours,
                                  const QImage& from)
 {
@@ -115,6 +109,34 @@ ImgKitImage DeepFromQImage(const QImage& image)
     return ImgKitFromPackedDib(std::move(dib));
 }
 
+// True when some pixel of `argb` (Format_ARGB32) is not opaque.
+bool AnyTranslucent(const QImage& argb)
+{
+    for (int y = 0; y < argb.height(); ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        for (int x = 0; x < argb.width(); ++x)
+            if (qAlpha(line[x]) != 255)
+                return true;
+    }
+    return false;
+}
+
+// The pixels of `argb` (Format_ARGB32, whose bytes are blue, green, red, alpha) as a picture with
+// alpha.
+ImgKitImage AlphaFromQImage(const QImage& argb, const QImage& from)
+{
+    const int width = argb.width();
+    const int height = argb.height();
+    std::vector<std::uint8_t> dib = NewAlphaDib(width, height);
+    Put32(dib.data() + 24, std::uint32_t(std::max(0, from.dotsPerMeterX())));
+    Put32(dib.data() + 28, std::uint32_t(std::max(0, from.dotsPerMeterY())));
+    const std::size_t rowBytes = std::size_t(width) * 4;
+    std::uint8_t* rows = dib.data() + kInfoHeaderSize + 16;
+    for (int y = 0; y < height; ++y)
+        std::memcpy(rows + std::size_t(height - 1 - y) * rowBytes, argb.constScanLine(y), rowBytes);
+    return ImgKitFromPackedDib(std::move(dib));
+}
+
 QImage IndexedToQImage(std::span<const std::uint8_t> dib, const DibLayout& layout)
 {
     const int width = layout.width;
@@ -156,10 +178,20 @@ QImage IndexedToQImage(std::span<const std::uint8_t> dib, const DibLayout& layou
     return image;
 }
 
-QImage DeepToQImage(std::span<const std::uint8_t> dib, const DibLayout& layout)
+QImage DeepToQImage(std::span<const std::uint8_t> dib, const DibLayout& layout, bool keepAlpha)
 {
     const int width = layout.width;
     const int height = layout.height;
+    if (layout.alpha && keepAlpha) {
+        QImage image(width, height, QImage::Format_ARGB32);
+        if (image.isNull())
+            return {};
+        const std::uint8_t* rows = dib.data() + layout.bitsOffset;
+        for (int y = 0; y < height; ++y)
+            std::memcpy(image.scanLine(y), rows + std::size_t(height - 1 - y) * layout.rowBytes,
+                        std::size_t(width) * 4);
+        return image;
+    }
     QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull())
         return {};
@@ -172,6 +204,23 @@ QImage DeepToQImage(std::span<const std::uint8_t> dib, const DibLayout& layout)
             out[x] = qRgb(in[2], in[1], in[0]);
     }
     return image;
+}
+
+QImage ToQImage(ImgKitImage image, bool keepAlpha)
+{
+    const std::span<const std::uint8_t> dib = ImgKitLock(image);
+    const std::optional<DibLayout> layout = DibLayout::Of(dib);
+    if (!layout)
+        return {};
+    QImage result = layout->bitCount <= 8 ? IndexedToQImage(dib, *layout)
+                                          : DeepToQImage(dib, *layout, keepAlpha);
+    const std::int32_t xDensity = ReadI32(dib, 24);
+    const std::int32_t yDensity = ReadI32(dib, 28);
+    if (!result.isNull() && xDensity > 0 && yDensity > 0) {
+        result.setDotsPerMeterX(xDensity);
+        result.setDotsPerMeterY(yDensity);
+    }
+    return result;
 }
 
 } // namespace
@@ -190,21 +239,25 @@ ImgKitImage ImgKitFromQImage(const QImage& image)
     return indexed ? IndexedFromQImage(image) : DeepFromQImage(image);
 }
 
+ImgKitImage ImgKitFromQImageWithAlpha(const QImage& image)
+{
+    if (image.isNull() || !image.hasAlphaChannel() || image.width() > kMaxSide ||
+        image.height() > kMaxSide)
+        return ImgKitFromQImage(image);
+    if (RowBytesFor(image.width(), 32) * std::uint64_t(image.height()) > kMaxPixelBytes)
+        return 0;
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    if (argb.isNull())
+        return 0;
+    // A picture opaque everywhere is held as the program always held pictures.
+    if (!AnyTranslucent(argb))
+        return ImgKitFromQImage(image);
+    return AlphaFromQImage(argb, image);
+}
+
 QImage ImgKitToQImage(ImgKitImage image)
 {
-    const std::span<const std::uint8_t> dib = ImgKitLock(image);
-    const std::optional<DibLayout> layout = DibLayout::Of(dib);
-    if (!layout)
-        return {};
-    QImage result =
-        layout->bitCount <= 8 ? IndexedToQImage(dib, *layout) : DeepToQImage(dib, *layout);
-    const std::int32_t xDensity = ReadI32(dib, 24);
-    const std::int32_t yDensity = ReadI32(dib, 28);
-    if (!result.isNull() && xDensity > 0 && yDensity > 0) {
-        result.setDotsPerMeterX(xDensity);
-        result.setDotsPerMeterY(yDensity);
-    }
-    return result;
+    return ToQImage(image, true);
 }
 
 bool ImgKitClipboardHasBitmap()
@@ -226,7 +279,9 @@ int ImgKitSetToClipBrd(QWidget* /*window*/, ImgKitImage image)
 {
     if (!qGuiApp)
         return 0;
-    const QImage picture = ImgKitToQImage(image);
+    // The clipboard's bitmap is the picture as the program always put it there: a picture with
+    // alpha laid over white ("透過画像としてコピー" is the way to its transparency).
+    const QImage picture = ToQImage(image, false);
     if (picture.isNull())
         return 0;
     QGuiApplication::clipboard()->setImage(picture);

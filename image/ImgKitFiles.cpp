@@ -1,16 +1,21 @@
-// Loading and saving pictures as BMP and JPEG files.
+// Loading pictures from BMP and JPEG files (and PNG, TIFF and WebP through Qt's readers), saving
+// them as BMP and JPEG files.
 
 #include "image/BmpFile.h"
 #include "image/ImgKit.h"
 #include "image/JpegFile.h"
+#include "image/PackedDib.h"
+#include "image/Quantize.h"
 #include "platform/AtomicFile.h"
 #include "platform/UserDialogs.h"
 
 #include <QByteArrayView>
 #include <QFile>
+#include <QImageReader>
 
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -83,6 +88,74 @@ std::optional<std::vector<std::uint8_t>> ReadWhole(FileSource& source,
     return bytes;
 }
 
+// The formats read through Qt, as its readers name them: what phones and scanners write.
+bool ReadThroughQt(const QByteArray& format)
+{
+    return format == "png" || format == "tiff" || format == "webp";
+}
+
+// A PNG, TIFF or WebP file through Qt's readers, within the library's limits: the size is checked
+// before the pixels are decoded.
+ImgKitImage ReadWithQt(const QString& fileName)
+{
+    // Qt refuses to decode pictures beyond 256 MB of its own pixels by default; the library's
+    // limit is on the bitmap it keeps, which a 16-bit-a-channel picture exceeds several times
+    // while decoded.
+    static const bool limitRaised = [] {
+        QImageReader::setAllocationLimit(std::max(QImageReader::allocationLimit(), 2048));
+        return true;
+    }();
+    (void)limitRaised;
+    QImageReader reader(fileName);
+    reader.setDecideFormatFromContent(true);
+    if (!ReadThroughQt(reader.format()))
+        return 0;
+    const QSize size = reader.size();
+    if (!size.isValid() || size.isEmpty() || size.width() > kMaxSide || size.height() > kMaxSide ||
+        RowBytesFor(size.width(), 24) * std::uint64_t(size.height()) > kMaxPixelBytes)
+        return 0;
+    reader.setAutoTransform(true); // as the phone held it
+    const QImage picture = reader.read();
+    if (picture.isNull())
+        return 0;
+    return ImgKitFromQImageWithAlpha(picture);
+}
+
+// A picture with alpha laid over white as a 24-bit bitmap: what its files hold.
+std::vector<std::uint8_t> OnWhiteBitmap(std::span<const std::uint8_t> dib, const DibLayout& layout)
+{
+    const std::uint64_t rowBytes = RowBytesFor(layout.width, 24);
+    std::vector<std::uint8_t> out =
+        NewBitmapBuffer(kInfoHeaderSize + std::size_t(rowBytes) * std::size_t(layout.height));
+    std::memcpy(out.data(), dib.data(), kInfoHeaderSize);
+    out[14] = 24;
+    out[15] = 0;
+    const auto put32 = [&out](std::size_t at, std::uint32_t value) {
+        for (int i = 0; i < 4; ++i)
+            out[at + std::size_t(i)] = std::uint8_t(value >> (8 * i));
+    };
+    put32(16, kCompressionRgb);
+    put32(20, std::uint32_t(rowBytes * std::uint64_t(layout.height)));
+    put32(32, 0);
+    put32(36, 0);
+    DibRowReader reader(dib, layout);
+    for (int y = 0; y < layout.height; ++y)
+        std::memcpy(out.data() + kInfoHeaderSize + std::size_t(layout.height - 1 - y) * rowBytes,
+                    reader.Row(y), std::size_t(layout.width) * 3);
+    return out;
+}
+
+// The bitmap a file is written from: the picture itself, or laid over white when it has alpha.
+std::span<const std::uint8_t> FileBitmap(std::span<const std::uint8_t> dib,
+                                         std::vector<std::uint8_t>& flattened)
+{
+    const std::optional<DibLayout> layout = DibLayout::Of(dib);
+    if (!layout || !layout->alpha)
+        return dib;
+    flattened = OnWhiteBitmap(dib, *layout);
+    return flattened;
+}
+
 bool Save(const QString& fileName, std::span<const std::uint8_t> bytes,
           platform::ProgressReport& progress)
 {
@@ -123,6 +196,10 @@ ImgKitImage ImgKitFileLoad(const QString& fileName, const QString& title, const 
         if (const auto bytes = ReadWhole(source, *progress, 0.3))
             dib = ReadJpeg(*bytes);
         progress->Advance(1.0);
+    } else {
+        const ImgKitImage read = ReadWithQt(fileName);
+        progress->Advance(1.0);
+        return read;
     }
     if (!dib)
         return 0;
@@ -138,7 +215,8 @@ int ImgKitBmpFileSave(const QString& fileName, ImgKitImage image, const QString&
         return 0;
     const std::unique_ptr<platform::ProgressReport> progress =
         platform::Dialogs().BeginProgress(nullptr, title, message, false);
-    const std::vector<std::uint8_t> bytes = BmpFileBytes(dib);
+    std::vector<std::uint8_t> flattened;
+    const std::vector<std::uint8_t> bytes = BmpFileBytes(FileBitmap(dib, flattened));
     return !bytes.empty() && Save(fileName, bytes, *progress) ? 1 : 0;
 }
 
@@ -150,7 +228,9 @@ int ImgKitJpegFileSave(const QString& fileName, ImgKitImage image, const QString
         return 0;
     const std::unique_ptr<platform::ProgressReport> progress =
         platform::Dialogs().BeginProgress(nullptr, title, message, false);
-    const std::optional<std::vector<std::uint8_t>> bytes = JpegFileBytes(dib, quality);
+    std::vector<std::uint8_t> flattened;
+    const std::optional<std::vector<std::uint8_t>> bytes =
+        JpegFileBytes(FileBitmap(dib, flattened), quality);
     return bytes && Save(fileName, *bytes, *progress) ? 1 : 0;
 }
 

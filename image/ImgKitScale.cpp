@@ -367,6 +367,38 @@ std::int64_t BandUnits(const AxisFilter& down, int srcHeight, int height, int fr
 
 } // namespace
 
+namespace {
+
+// A picture with alpha scaled by Qt's smooth scaling, which weights the colours by their alpha
+// (area averaging down, bilinear up). Such pictures are seals taken out of photos, a few hundred
+// pixels a side, so no progress display is needed.
+ImgKitImage ScaledWithAlpha(ImgKitImage image, int width, int height)
+{
+    if (RowBytesFor(width, 32) * std::uint64_t(height) > kMaxPixelBytes)
+        return 0;
+    const QImage picture = ImgKitToQImage(image);
+    if (picture.isNull())
+        return 0;
+    if (picture.size() == QSize(width, height))
+        return image;
+    const QImage scaled =
+        picture.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+            .scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .convertToFormat(QImage::Format_ARGB32);
+    if (scaled.isNull())
+        return 0;
+    // Bottom-up rows of blue, green, red, alpha: the bytes of Format_ARGB32.
+    std::vector<std::uint8_t> out = NewAlphaDib(width, height, ImgKitLock(image));
+    const std::size_t rowBytes = std::size_t(width) * 4;
+    std::uint8_t* rows = out.data() + kInfoHeaderSize + 16;
+    for (int y = 0; y < height; ++y)
+        std::memcpy(rows + std::size_t(height - 1 - y) * rowBytes, scaled.constScanLine(y),
+                    rowBytes);
+    return ImgKitFromPackedDib(std::move(out));
+}
+
+} // namespace
+
 ImgKitImage ImgKitImageSize(ImgKitImage image, const QString& title, const QString& message,
                             int width, int height)
 {
@@ -376,6 +408,8 @@ ImgKitImage ImgKitImageSize(ImgKitImage image, const QString& title, const QStri
         return 0;
     if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide)
         return 0;
+    if (layout->alpha)
+        return ScaledWithAlpha(image, width, height);
     const std::uint64_t rowBytes = RowBytesFor(width, 24);
     if (rowBytes * std::uint64_t(height) > kMaxPixelBytes)
         return 0;

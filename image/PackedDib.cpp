@@ -46,6 +46,31 @@ std::vector<std::uint8_t> NewBitmapBuffer(std::size_t size)
     return buffer;
 }
 
+std::vector<std::uint8_t> NewAlphaDib(int width, int height,
+                                      std::span<const std::uint8_t> resolutionFrom)
+{
+    const std::uint64_t pixelBytes = RowBytesFor(width, 32) * std::uint64_t(height);
+    std::vector<std::uint8_t> dib = NewBitmapBuffer(kInfoHeaderSize + 16 + std::size_t(pixelBytes));
+    const auto put32 = [&dib](std::size_t at, std::uint32_t value) {
+        for (int i = 0; i < 4; ++i)
+            dib[at + std::size_t(i)] = std::uint8_t(value >> (8 * i));
+    };
+    put32(0, kInfoHeaderSize);
+    put32(4, std::uint32_t(width));
+    put32(8, std::uint32_t(height));
+    dib[12] = 1;
+    dib[14] = 32;
+    put32(16, kCompressionAlphaBitFields);
+    put32(20, std::uint32_t(pixelBytes));
+    if (resolutionFrom.size() >= kInfoHeaderSize) {
+        put32(24, ReadU32(resolutionFrom, 24));
+        put32(28, ReadU32(resolutionFrom, 28));
+    }
+    for (int i = 0; i < 4; ++i)
+        put32(kInfoHeaderSize + 4 * std::size_t(i), kAlphaMasks[i]);
+    return dib;
+}
+
 std::optional<DibLayout> DibLayout::Of(std::span<const std::uint8_t> dib)
 {
     if (dib.size() < kInfoHeaderSize || ReadU32(dib, 0) != kInfoHeaderSize)
@@ -72,8 +97,19 @@ std::optional<DibLayout> DibLayout::Of(std::span<const std::uint8_t> dib)
         layout.tableBytes = layout.colorCount * 4;
         break;
     }
-    case 16:
     case 32:
+        if (layout.compression == kCompressionAlphaBitFields) {
+            if (dib.size() < kInfoHeaderSize + 16)
+                return std::nullopt;
+            for (int i = 0; i < 4; ++i)
+                if (ReadU32(dib, kInfoHeaderSize + 4 * std::size_t(i)) != kAlphaMasks[i])
+                    return std::nullopt;
+            layout.tableBytes = 16;
+            layout.alpha = true;
+            break;
+        }
+        [[fallthrough]];
+    case 16:
         if (layout.compression == kCompressionBitFields)
             layout.tableBytes = 12;
         else if (layout.compression != kCompressionRgb)

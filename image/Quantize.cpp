@@ -17,7 +17,7 @@ namespace velmr::image {
 
 DibRowReader::DibRowReader(std::span<const std::uint8_t> dib, const DibLayout& layout)
     : bits_(dib.data() + layout.bitsOffset), rowBytes_(layout.rowBytes), width_(layout.width),
-      height_(layout.height), bitCount_(layout.bitCount)
+      height_(layout.height), bitCount_(layout.bitCount), alpha_(layout.alpha)
 {
     if (bitCount_ <= 8) {
         for (std::uint32_t i = 0; i < layout.colorCount && i < table_.size(); ++i) {
@@ -97,6 +97,15 @@ const std::uint8_t* DibRowReader::Row(int y)
     case 24:
         return src;
     case 32:
+        if (alpha_) {
+            for (int x = 0; x < width_; ++x, out += 3) {
+                const std::uint8_t* p = src + 4 * x;
+                out[0] = OnWhite(p[0], p[3]);
+                out[1] = OnWhite(p[1], p[3]);
+                out[2] = OnWhite(p[2], p[3]);
+            }
+            break;
+        }
         for (int x = 0; x < width_; ++x) {
             const std::uint8_t* p = src + 4 * x;
             const std::uint32_t pixel = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 |

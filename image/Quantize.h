@@ -72,7 +72,8 @@ private:
 
 // The rows of a packed bitmap of any depth the library holds, widened to B, G, R: indexed
 // pixels through the colour table (indices past its end read as black), 16-bit pixels through
-// their masks (5-5-5 when there are none), 32-bit pixels without their fourth byte.
+// their masks (5-5-5 when there are none), 32-bit pixels without their fourth byte, and pixels
+// with alpha as they look laid over white paper.
 class DibRowReader final : public RowSource
 {
 public:
@@ -96,6 +97,7 @@ private:
     int width_;
     int height_;
     int bitCount_;
+    bool alpha_;
     std::array<Rgb, 256> table_{};
     std::array<Channel, 3> channels_{}; // red, green, blue
     std::vector<std::uint8_t> row_;

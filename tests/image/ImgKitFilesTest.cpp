@@ -147,13 +147,14 @@ TEST_F(ImgKitFilesTest, LoadingBigFilesReportsProgressWithTheCallersWords)
 
 TEST_F(ImgKitFilesTest, LoadRefusesWhatIsNotAPictureFile)
 {
-    QImage png(4, 4, QImage::Format_RGB32);
-    png.fill(Qt::red);
-    png.save(folder + QStringLiteral("/picture.png"));
+    // Qt reads more formats than phones and scanners write; the library takes only those.
+    QImage xpm(4, 4, QImage::Format_RGB32);
+    xpm.fill(Qt::red);
+    xpm.save(folder + QStringLiteral("/picture.xpm"), "XPM");
     WriteFile(folder + QStringLiteral("/empty.bmp"), {});
     WriteFile(folder + QStringLiteral("/text.jpg"), "not a picture");
     QDir(folder).mkdir(QStringLiteral("folder.bmp"));
-    for (const char* name : {"missing.bmp", "picture.png", "empty.bmp", "text.jpg", "folder.bmp"})
+    for (const char* name : {"missing.bmp", "picture.xpm", "empty.bmp", "text.jpg", "folder.bmp"})
         EXPECT_EQ(ImgKitFileLoad(folder + QLatin1Char('/') + QLatin1String(name), {}, {}), 0u)
             << name;
     EXPECT_EQ(ImgKitFileLoad(QString(), {}, {}), 0u);
@@ -187,6 +188,144 @@ TEST_F(ImgKitFilesTest, FailedSavesLeaveWhatWasThere)
     EXPECT_EQ(ReadFile(old), before);
     EXPECT_EQ(ImgKitJpegFileSave(old, picture, {}, {}, 80, 0), 1);
     EXPECT_NE(ReadFile(old), before);
+}
+
+// PNG, TIFF and WebP open through Qt's readers within the limits of BMP and JPEG; a picture with
+// alpha keeps it, one opaque everywhere is held as 24 bits.
+TEST_F(ImgKitFilesTest, PhoneAndScannerFormatsOpenWithinTheLimits)
+{
+    // A PNG's header alone: Qt tells its size before decoding anything.
+    const auto pngHeader = [](std::uint32_t width, std::uint32_t height) {
+        QByteArray chunk("IHDR");
+        for (const std::uint32_t v : {width, height})
+            for (int shift = 24; shift >= 0; shift -= 8)
+                chunk.append(char(v >> shift));
+        chunk.append("\x08\x02\x00\x00\x00", 5); // 8 bits, RGB
+        std::uint32_t crc = 0xFFFFFFFFu;
+        for (const char c : chunk) {
+            crc ^= std::uint8_t(c);
+            for (int k = 0; k < 8; ++k)
+                crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+        }
+        crc = ~crc;
+        QByteArray file("\x89PNG\r\n\x1a\n\x00\x00\x00\x0d", 12);
+        file.append(chunk);
+        for (int shift = 24; shift >= 0; shift -= 8)
+            file.append(char(crc >> shift));
+        return file;
+    };
+    const auto ring = [](int width, int height, bool alpha) {
+        QImage picture(width, height, QImage::Format_ARGB32);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                picture.setPixel(x, y,
+                                 qRgba(200, 20 + x % 7, 30, alpha ? (x * 37 + y) % 256 : 255));
+        return picture;
+    };
+    struct Case
+    {
+        const char* name;
+        const char* format; // nullptr: the bytes of `header` are written
+        QSize size;
+        bool alpha;
+        std::int32_t colorType; // -1: refused
+    };
+    const Case cases[] = {
+        {"alpha.png", "png", {9, 7}, true, kColorTypeOther},
+        {"opaque-with-alpha-channel.png", "png", {9, 7}, false, kColorType24Bit},
+        {"alpha.webp", "webp", {9, 7}, true, kColorTypeOther},
+        {"scan.tif", "tiff", {9, 7}, false, kColorType24Bit},
+        {"widest.png", "png", {kMaxSide, 1}, false, kColorType24Bit},
+        {"too-wide.png", "png", {kMaxSide + 1, 1}, false, -1},
+        {"too-high.tif", "tiff", {1, kMaxSide + 1}, false, -1},
+        {"too-many-pixels.png", nullptr, {kMaxSide, 4500}, false, -1}, // 270 MB of 24-bit rows
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = folder + QLatin1Char('/') + QLatin1String(c.name);
+        const QImage written = ring(c.size.width(), c.size.height(), c.alpha);
+        if (c.format) {
+            // WebP's best quality is lossless.
+            ASSERT_TRUE(written.save(path, c.format, 100));
+        } else {
+            WriteFile(path,
+                      pngHeader(std::uint32_t(c.size.width()), std::uint32_t(c.size.height())));
+        }
+        const ImgKitImage image = ImgKitFileLoad(path, {}, {});
+        if (c.colorType < 0) {
+            EXPECT_EQ(image, 0u);
+            continue;
+        }
+        ASSERT_NE(image, 0u);
+        ImageInfoRecord info;
+        ASSERT_TRUE(ImgKitImageInfo(image, info));
+        EXPECT_EQ(QSize(info.Width, info.Height), c.size);
+        EXPECT_EQ(info.ColorType, c.colorType);
+        EXPECT_EQ(ImgKitHasAlpha(image), c.alpha);
+        if (c.size.width() < 100) {
+            // Compared premultiplied: a writer may drop the colour of a pixel that has no alpha.
+            const auto premultiplied = [](const QImage& picture) {
+                return picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            };
+            EXPECT_EQ(premultiplied(ImgKitToQImage(image)), premultiplied(written))
+                << "every pixel kept";
+        }
+        ImgKitMemFree(image);
+    }
+}
+
+// A picture with alpha is written laid over white, as a 24-bit BMP or a JPEG; every other picture
+// is written exactly as before: the file header and the bitmap as held.
+TEST_F(ImgKitFilesTest, FilesOfAPictureWithAlphaAreOnWhiteAndOthersUnchanged)
+{
+    const auto colour = [](int x, int y) { return qRgb(x * 20, y * 30, 7); };
+    const std::vector<std::uint8_t> opaque24 = PackedDib24(5, 3, colour);
+    const std::vector<std::uint8_t> palette4 =
+        PackedDib(5, 3, 4, {qRgb(0, 0, 0), qRgb(255, 0, 0), qRgb(0, 0, 255)},
+                  [](int x, int y) { return (x + y) % 3; });
+    for (const auto* dib : {&opaque24, &palette4}) {
+        const ImgKitImage image = ImgKitFromPackedDib(*dib);
+        const QString path = folder + QStringLiteral("/opaque.bmp");
+        ASSERT_EQ(ImgKitBmpFileSave(path, image, {}, {}, 0), 1);
+        QByteArray expected("BM", 2);
+        for (const std::uint32_t v : {std::uint32_t(14 + dib->size()), 0u})
+            for (int i = 0; i < 4; ++i)
+                expected.append(char(v >> (8 * i)));
+        const std::uint32_t offBits = 14 + 40 + (dib == &palette4 ? 3 * 4 : 0);
+        for (int i = 0; i < 4; ++i)
+            expected.append(char(offBits >> (8 * i)));
+        expected.append(AsBytes(*dib));
+        EXPECT_EQ(ReadFile(path), expected) << "the file header and the bitmap, byte for byte";
+        ImgKitMemFree(image);
+    }
+
+    QImage seal(5, 3, QImage::Format_ARGB32);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            seal.setPixel(x, y, qRgba(220, 40, 30, x * 60 + y));
+    const ImgKitImage image = ImgKitFromQImageWithAlpha(seal);
+    ASSERT_TRUE(ImgKitHasAlpha(image));
+    const QString bmp = folder + QStringLiteral("/seal.bmp");
+    const QString jpg = folder + QStringLiteral("/seal.jpg");
+    ASSERT_EQ(ImgKitBmpFileSave(bmp, image, {}, {}, 0), 1);
+    ASSERT_EQ(ImgKitJpegFileSave(jpg, image, {}, {}, 100, 0), 1);
+    ImgKitMemFree(image);
+    QImage onWhite(5, 3, QImage::Format_RGB32);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x) {
+            const int a = x * 60 + y;
+            const auto blend = [a](int c) { return (c * a + 255 * (255 - a) + 127) / 255; };
+            onWhite.setPixel(x, y, qRgb(blend(220), blend(40), blend(30)));
+        }
+    const QByteArray file = ReadFile(bmp);
+    EXPECT_EQ(file[28], 24) << "24 bits a pixel";
+    const ImgKitImage back = ImgKitFileLoad(bmp, {}, {});
+    EXPECT_EQ(ImgKitToQImage(back), onWhite);
+    ImgKitMemFree(back);
+    const QImage jpeg(jpg);
+    ASSERT_FALSE(jpeg.isNull());
+    EXPECT_LT(qAbs(qRed(jpeg.pixel(0, 0)) - 255) + qAbs(qGreen(jpeg.pixel(0, 0)) - 255), 24)
+        << "the transparent corner is white paper";
 }
 
 } // namespace
