@@ -231,6 +231,32 @@ SealScene Make(const Recipe& recipe, QSize canvas, int sealPixels)
             scene.truthUpright);
     }
     scene.truthInScene = placed.convertToFormat(QImage::Format_ARGB32);
+    if (scene.squareOutline) {
+        const int pad = sealPixels / 10;
+        const int sw = scene.truthUpright.width() + 2 * pad;
+        const int sh = scene.truthUpright.height() + 2 * pad;
+        scene.truthStraightened = QImage(sw, sh, QImage::Format_ARGB32);
+        const double c = std::cos(recipe.angle * M_PI / 180),
+                     s = std::sin(recipe.angle * M_PI / 180);
+        auto at = [&](int x, int y) -> double {
+            return x < 0 || y < 0 || x >= width || y >= height
+                       ? 0.0
+                       : qAlpha(scene.truthInScene.pixel(x, y));
+        };
+        for (int v = 0; v < sh; ++v) {
+            for (int u = 0; u < sw; ++u) {
+                const double du = u + 0.5 - sw / 2.0, dv = v + 0.5 - sh / 2.0;
+                const double x = centre.x() + du * c - dv * s - 0.5;
+                const double y = centre.y() + du * s + dv * c - 0.5;
+                const int ix = int(std::floor(x)), iy = int(std::floor(y));
+                const double fx = x - ix, fy = y - iy;
+                const double top = at(ix, iy) + (at(ix + 1, iy) - at(ix, iy)) * fx;
+                const double bottom = at(ix, iy + 1) + (at(ix + 1, iy + 1) - at(ix, iy + 1)) * fx;
+                const int a = std::clamp(int(std::lround(top + (bottom - top) * fy)), 0, 255);
+                scene.truthStraightened.setPixel(u, v, qRgba(0, 0, 0, a));
+            }
+        }
+    }
 
     // Black print: a line of text through the seal's lower half and a ruled line above it.
     QImage print(canvas, QImage::Format_RGB32);
@@ -331,7 +357,7 @@ SealScene MakeTimingScene(QSize size)
 SceneScore ScoreExtraction(const SealScene& scene, const image::Extraction& extraction,
                            QColor expectedInk)
 {
-    const QImage& reference = scene.squareOutline ? scene.truthUpright : scene.truthInScene;
+    const QImage& reference = scene.squareOutline ? scene.truthStraightened : scene.truthInScene;
     const std::vector<float> truth = AlphaOf(reference);
     const int rw = reference.width(), rh = reference.height();
     double truthSum = 0;
@@ -349,60 +375,94 @@ SceneScore ScoreExtraction(const SealScene& scene, const image::Extraction& extr
         return x < 0 || y < 0 || x >= rw || y >= rh ? 0.0f : truth[std::size_t(y) * rw + x];
     };
 
+    // The truth at a fractional position (bilinear), 0 outside.
+    auto truthNear = [&](float x, float y) -> float {
+        const int ix = int(std::floor(x)), iy = int(std::floor(y));
+        const float fx = x - ix, fy = y - iy;
+        const float top = truthAt(ix, iy) + (truthAt(ix + 1, iy) - truthAt(ix, iy)) * fx;
+        const float bottom =
+            truthAt(ix, iy + 1) + (truthAt(ix + 1, iy + 1) - truthAt(ix, iy + 1)) * fx;
+        return top + (bottom - top) * fy;
+    };
+    auto errorAt = [&](float dx, float dy) {
+        double sum = truthSum;
+        for (int y = 0; y < sh; ++y) {
+            for (int x = 0; x < sw; ++x) {
+                const float t = truthNear(x + dx, y + dy);
+                sum += std::abs(alpha[std::size_t(y) * sw + x] - t) - t;
+            }
+        }
+        return sum;
+    };
     const QPointF cs = Centroid(alpha, sw), cr = Centroid(truth, rw);
     const int gx = int(std::lround(cr.x() - cs.x())), gy = int(std::lround(cr.y() - cs.y()));
     double best = 1e300;
+    int bx = gx, by = gy;
     for (int dy = gy - 4; dy <= gy + 4; ++dy) {
         for (int dx = gx - 4; dx <= gx + 4; ++dx) {
-            double sum = truthSum;
-            for (int y = 0; y < sh; ++y) {
-                for (int x = 0; x < sw; ++x) {
-                    const float t = truthAt(x + dx, y + dy);
-                    sum += std::abs(alpha[std::size_t(y) * sw + x] - t) - t;
-                }
-            }
+            const double sum = errorAt(float(dx), float(dy));
             if (sum < best) {
                 best = sum;
-                score.dx = dx;
-                score.dy = dy;
+                bx = dx;
+                by = dy;
             }
         }
     }
+    // A result that was turned back lies between whole pixels: quarter pixels.
+    float sx = float(bx), sy = float(by);
+    if (scene.squareOutline) {
+        for (int qy = -2; qy <= 2; ++qy) {
+            for (int qx = -2; qx <= 2; ++qx) {
+                const double sum = errorAt(bx + qx / 4.0f, by + qy / 4.0f);
+                if (sum < best) {
+                    best = sum;
+                    sx = bx + qx / 4.0f;
+                    sy = by + qy / 4.0f;
+                }
+            }
+        }
+    }
+    score.dx = sx;
+    score.dy = sy;
     score.alphaError = best / truthSum;
 
     double gradient = 0, truthGradient = 0;
     long long fringe = 0;
+    score.fringeMap = QImage(sw, sh, QImage::Format_ARGB32);
+    score.fringeMap.fill(Qt::transparent);
     const QRgb inkRgb = expectedInk.rgb() & 0x00ffffff;
     for (int y = 0; y < sh; ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(seal.constScanLine(y));
         for (int x = 0; x < sw; ++x) {
-            const int tx = x + score.dx, ty = y + score.dy;
+            const float tx = x + sx, ty = y + sy;
             const float a = alpha[std::size_t(y) * sw + x];
             if (x + 1 < sw) {
                 const float g = alpha[std::size_t(y) * sw + x + 1] - a;
-                const float tg = truthAt(tx + 1, ty) - truthAt(tx, ty);
+                const float tg = truthNear(tx + 1, ty) - truthNear(tx, ty);
                 gradient += std::abs(g - tg);
                 truthGradient += std::abs(tg);
             }
             if (y + 1 < sh) {
                 const float g = alpha[std::size_t(y + 1) * sw + x] - a;
-                const float tg = truthAt(tx, ty + 1) - truthAt(tx, ty);
+                const float tg = truthNear(tx, ty + 1) - truthNear(tx, ty);
                 gradient += std::abs(g - tg);
                 truthGradient += std::abs(tg);
             }
             if (qAlpha(line[x]) > 0 && (line[x] & 0x00ffffff) != inkRgb) {
                 ++fringe;
+                score.fringeMap.setPixel(x, y, qRgb(0, 0, 255));
                 continue;
             }
             if (a > 0.1f) {
                 float near = 0;
                 for (int ny = -1; ny <= 1; ++ny) {
                     for (int nx = -1; nx <= 1; ++nx) {
-                        near = std::max(near, truthAt(tx + nx, ty + ny));
+                        near = std::max(near, truthNear(tx + nx, ty + ny));
                     }
                 }
                 if (near == 0) {
                     ++fringe;
+                    score.fringeMap.setPixel(x, y, qRgb(0, 0, 0));
                 }
             }
         }

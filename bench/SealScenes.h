@@ -21,9 +21,12 @@ struct SealScene
     QImage picture;      // Format_RGB32, what a phone or a scanner gives
     QImage truthUpright; // the seal as drawn (Format_ARGB32, alpha = coverage)
     QImage truthInScene; // the truth where it lies in the picture (picture's size, alpha only)
-    QColor ink;          // the seal's colour
-    bool squareOutline = false; // the extraction is to straighten it: scored against the upright
-                                // truth rather than the turned one
+    // The truth in the scene turned back upright by the scene's own angle, bilinearly, as a
+    // straightening extraction resamples.
+    QImage truthStraightened;
+    QColor ink;                 // the seal's colour
+    bool squareOutline = false; // the extraction is to straighten it: scored against
+                                // truthStraightened rather than the turned truth
 };
 
 // The benchmark set.
@@ -37,13 +40,17 @@ struct SceneScore
     double alphaError = 1;    // Σ|α − truth| / Σ truth, after alignment
     double gradientError = 1; // Σ|∇α − ∇truth| / Σ|∇truth|
     long long fringe = 0; // α > 0.1 where the truth is 0 within a pixel, or ink of another colour
-    int dx = 0, dy = 0;   // where the result's top-left fell on the reference
+    float dx = 0, dy = 0; // where the result's top-left fell on the reference
+    QImage fringeMap;     // the result's size: the fringe pixels opaque
 };
 
-// Scores an extraction against the scene's truth. The result is compared with the upright truth
-// when the scene has a square outline (the extraction straightens it), with the truth in the
-// scene otherwise. Alignment: the result's alpha centroid is put on the reference's centroid, then
-// the whole-pixel shift within ±4 pixels that gives the smallest Σ|α − truth| is kept. Truth that
+// Scores an extraction against the scene's truth. The result is compared with the truth turned
+// back upright by the scene's true angle when the scene has a square outline (the extraction
+// straightens it: the truth then goes through the same bilinear resampling, and an error in the
+// angle the extraction found still counts), with the truth in the scene otherwise. Alignment: the
+// result's alpha centroid is put on the reference's centroid, then the whole-pixel shift within ±4
+// pixels that gives the smallest Σ|α − truth| is kept (for a straightened result, which lies
+// between whole pixels, refined to a quarter pixel with the truth sampled bilinearly). Truth that
 // falls outside the result counts as missed.
 SceneScore ScoreExtraction(const SealScene& scene, const image::Extraction& extraction,
                            QColor expectedInk);

@@ -19,7 +19,8 @@ const std::vector<scenes::SealScene>& Scenes()
 }
 
 // VELMR_EXTRACT_DUMP=<folder> writes every picture and its seal there, for people to look at.
-void Dump(const scenes::SealScene& scene, const image::Extraction& extraction, int index)
+void Dump(const scenes::SealScene& scene, const image::Extraction& extraction,
+          const scenes::SceneScore& score, int index)
 {
     const char* folder = std::getenv("VELMR_EXTRACT_DUMP");
     if (!folder) {
@@ -29,6 +30,7 @@ void Dump(const scenes::SealScene& scene, const image::Extraction& extraction, i
     scene.picture.save(dir.filePath(QStringLiteral("scene%1.jpg").arg(index)), "JPG", 95);
     if (extraction.result) {
         extraction.result->seal.save(dir.filePath(QStringLiteral("seal%1.png").arg(index)));
+        score.fringeMap.save(dir.filePath(QStringLiteral("fringe%1.png").arg(index)));
     }
 }
 
@@ -41,9 +43,9 @@ void BM_ExtractQuality(benchmark::State& state)
         extraction = image::ExtractSeal(scene.picture);
         benchmark::DoNotOptimize(extraction.result);
     }
-    Dump(scene, extraction, index);
     const QColor ink = extraction.result ? extraction.result->measuredInk : QColor();
     const scenes::SceneScore score = scenes::ScoreExtraction(scene, extraction, ink);
+    Dump(scene, extraction, score, index);
     const double baseline = scenes::HueThresholdError(scene);
     state.SetLabel(scene.name.toStdString());
     state.counters["alphaErr"] = score.alphaError;

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <numeric>
+#include <thread>
 #include <vector>
 
 // How a seal comes out of a picture:
@@ -48,6 +49,15 @@ constexpr int kReflectanceSteps = 4096;
 // Coverage below kFaint is paper (grain, compression), from kSolid on it is full ink.
 constexpr float kFaint = 0.10f;
 constexpr float kSolid = 0.90f;
+// The density difference that noise and compression give a pixel of reflectance 1 (the darker, the
+// more: it is divided by the reflectance).
+constexpr float kColourNoise = 0.03f;
+// Under black print of more than this density a pixel's colour is mostly the compression's
+// (a JPEG keeps colour at half the resolution): there the ink must also be wide enough to be
+// more than a trace along the print.
+constexpr float kUntrustedGrey = 0.3f;
+// From this many pixels on, the coverage is worked out in two threads.
+constexpr qint64 kPixelsWorthAThread = 400000;
 // The margin around the seal, as a part of its size, on each side.
 constexpr double kMargin = 0.05;
 
@@ -343,20 +353,23 @@ class Unmixer
 {
 public:
     explicit Unmixer(const Ink& ink);
-    // The coverage of one pixel, 0..255.
-    std::uint8_t Coverage(QRgb p, const Rgb& reciprocal) const;
+    // The coverage of one pixel, 0..255; `underPrint` tells whether black print darkens it so
+    // much that its colour is no longer to be trusted on its own.
+    std::uint8_t Coverage(QRgb p, const Rgb& reciprocal, bool& underPrint) const;
+    // Whether black print is told apart from the ink.
+    bool Layered() const { return layered_; }
 
 private:
-    float Density(float reflectance) const
-    {
-        return density_[int(reflectance * (kReflectanceSteps - 1) + 0.5f)];
-    }
+    static int Step(float reflectance) { return int(reflectance * (kReflectanceSteps - 1) + 0.5f); }
+    float Density(float reflectance) const { return density_[Step(reflectance)]; }
 
     std::array<float, 3> a_{};
+    std::array<float, 3> w_{}; // the channels' weights in the coverage
     float aNorm_ = 1;
     bool layered_ = false; // a coloured ink: black print is a separate layer
     int light_ = 0, dark_ = 0;
     std::vector<float> density_;              // by reflectance
+    std::vector<float> noise_;                // kColourNoise / reflectance, by reflectance
     std::vector<float> coverageByDifference_; // by density difference
     float differenceStep_ = 1;
     std::vector<float> lightDensity_; // the lightest channel's density by coverage
@@ -369,10 +382,14 @@ Unmixer::Unmixer(const Ink& ink)
     for (int c = 0; c < 3; ++c) {
         a_[c] = std::clamp(ink.absorption[c], 0.0f, 1.0f - kDarkest);
     }
-    aNorm_ = 1.0f / std::max(1e-4f, a_[0] * a_[0] + a_[1] * a_[1] + a_[2] * a_[2]);
+    w_ = a_;
+    aNorm_ = 1.0f / std::max(1e-4f, w_[0] * a_[0] + w_[1] * a_[1] + w_[2] * a_[2]);
     density_.resize(kReflectanceSteps);
+    noise_.resize(kReflectanceSteps);
     for (int i = 0; i < kReflectanceSteps; ++i) {
-        density_[i] = -std::log(std::max(kDarkest, float(i) / (kReflectanceSteps - 1)));
+        const float reflectance = std::max(kDarkest, float(i) / (kReflectanceSteps - 1));
+        density_[i] = -std::log(reflectance);
+        noise_[i] = kColourNoise / reflectance;
     }
     light_ = int(std::min_element(a_.begin(), a_.end()) - a_.begin());
     dark_ = int(std::max_element(a_.begin(), a_.end()) - a_.begin());
@@ -403,24 +420,98 @@ Unmixer::Unmixer(const Ink& ink)
     }
 }
 
-std::uint8_t Unmixer::Coverage(QRgb p, const Rgb& reciprocal) const
+std::uint8_t Unmixer::Coverage(QRgb p, const Rgb& reciprocal, bool& underPrint) const
 {
+    underPrint = false;
     const float r[3] = {std::clamp(qRed(p) * reciprocal.r, kDarkest, 1.0f),
                         std::clamp(qGreen(p) * reciprocal.g, kDarkest, 1.0f),
                         std::clamp(qBlue(p) * reciprocal.b, kDarkest, 1.0f)};
-    float alpha = ((1 - r[0]) * a_[0] + (1 - r[1]) * a_[1] + (1 - r[2]) * a_[2]) * aNorm_;
+    float alpha = ((1 - r[0]) * w_[0] + (1 - r[1]) * w_[1] + (1 - r[2]) * w_[2]) * aNorm_;
     if (layered_) {
         const float light = Density(r[light_]);
-        const float difference = std::max(0.0f, Density(r[dark_]) - light);
+        // Dark pixels carry little of their colour: what a camera's noise and compression can
+        // make of it does not count.
+        const float noise = noise_[Step(r[light_])];
+        const float difference = std::max(0.0f, Density(r[dark_]) - light - noise);
         const int k = std::min(kCoverageSteps, int(difference / differenceStep_ + 0.5f));
         const float layered = coverageByDifference_[k];
         // What the ink does not explain in its lightest channel is a grey layer.
         const float grey = light - lightDensity_[int(layered * kCoverageSteps + 0.5f)];
         const float w = Smoothstep(grey, 0.08f, 0.25f);
         alpha += (layered - alpha) * w;
+        underPrint = grey > kUntrustedGrey;
     }
     alpha = Clamp01((alpha - kFaint) / (kSolid - kFaint));
     return std::uint8_t(alpha * 255 + 0.5f);
+}
+
+// Under black print, keeps only ink at least 2 × `radius` + 1 pixels wide: a grey opening (the
+// largest of the smallest values around) taken where the print is, so that the colour that JPEG
+// smears from the seal onto the print beside it does not become ink. Only the few inked pixels
+// under print need it, so the erosion is made only around them.
+void OpenUnderPrint(std::vector<std::uint8_t>& alpha, const std::vector<std::uint8_t>& underPrint,
+                    int width, int height, int radius)
+{
+    int left = width, top = height, right = -1, bottom = -1;
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* a = alpha.data() + std::size_t(y) * width;
+        const std::uint8_t* u = underPrint.data() + std::size_t(y) * width;
+        for (int x = 0; x < width; ++x) {
+            if (u[x] && a[x]) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    if (right < 0) {
+        return;
+    }
+    // The erosion over the needed pixels widened by the radius, separably.
+    const int ex0 = std::max(0, left - radius), ex1 = std::min(width - 1, right + radius);
+    const int ey0 = std::max(0, top - radius), ey1 = std::min(height - 1, bottom + radius);
+    const int ew = ex1 - ex0 + 1, eh = ey1 - ey0 + 1;
+    const int ry0 = std::max(0, ey0 - radius), ry1 = std::min(height - 1, ey1 + radius);
+    std::vector<std::uint8_t> rows(std::size_t(ew) * (ry1 - ry0 + 1)), eroded(std::size_t(ew) * eh);
+    for (int y = ry0; y <= ry1; ++y) {
+        const std::uint8_t* in = alpha.data() + std::size_t(y) * width;
+        std::uint8_t* out = rows.data() + std::size_t(y - ry0) * ew;
+        for (int x = ex0; x <= ex1; ++x) {
+            std::uint8_t m = in[x];
+            for (int d = std::max(0, x - radius); d <= std::min(width - 1, x + radius); ++d) {
+                m = std::min(m, in[d]);
+            }
+            out[x - ex0] = m;
+        }
+    }
+    for (int y = ey0; y <= ey1; ++y) {
+        std::uint8_t* out = eroded.data() + std::size_t(y - ey0) * ew;
+        std::fill_n(out, ew, std::uint8_t(255));
+        for (int d = std::max(ry0, y - radius); d <= std::min(ry1, y + radius); ++d) {
+            const std::uint8_t* in = rows.data() + std::size_t(d - ry0) * ew;
+            for (int x = 0; x < ew; ++x) {
+                out[x] = std::min(out[x], in[x]);
+            }
+        }
+    }
+    // The dilation of the erosion, only where the print is.
+    for (int y = top; y <= bottom; ++y) {
+        for (int x = left; x <= right; ++x) {
+            const std::size_t i = std::size_t(y) * width + x;
+            if (!underPrint[i] || alpha[i] == 0) {
+                continue;
+            }
+            std::uint8_t opened = 0;
+            for (int dy = std::max(ey0, y - radius); dy <= std::min(ey1, y + radius); ++dy) {
+                const std::uint8_t* in = eroded.data() + std::size_t(dy - ey0) * ew;
+                for (int dx = std::max(ex0, x - radius); dx <= std::min(ex1, x + radius); ++dx) {
+                    opened = std::max(opened, in[dx - ex0]);
+                }
+            }
+            alpha[i] = std::min(alpha[i], opened);
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -434,8 +525,9 @@ struct Piece
     bool kept = false;
 };
 
-// Coverage from which a pixel belongs to a piece, and from which it counts as solid ink.
-constexpr std::uint8_t kPiecePixel = 13;
+// Coverage from which a pixel belongs to a piece, and from which it counts as solid ink. Fainter
+// pixels stay only near a piece that stays (see KeepNear).
+constexpr std::uint8_t kPiecePixel = 77;
 constexpr std::uint8_t kPieceSolid = 128;
 
 class Pieces
@@ -584,6 +676,80 @@ std::optional<Box> KeepSeal(Pieces& found)
     return box;
 }
 
+// Clears every pixel farther than `reach` (chessboard distance) from a kept piece: the faint
+// edges of the seal's strokes stay, specks and the faint traces along black print go. Only the
+// seal's `region` (its pieces' extent widened by `reach`) can keep anything.
+void KeepNear(std::vector<std::uint8_t>& alpha, const Pieces& found, int width, const Box& region,
+              int reach)
+{
+    const int rw = region.Width(), rh = region.Height();
+    std::vector<std::uint8_t> distance(std::size_t(rw) * rh);
+    for (int y = 0; y < rh; ++y) {
+        const std::int32_t* label = found.labels.data() + std::size_t(region.top + y) * width;
+        for (int x = 0; x < rw; ++x) {
+            const std::int32_t l = label[region.left + x];
+            distance[std::size_t(y) * rw + x] = l != 0 && found.pieces[l - 1].kept ? 0 : 255;
+        }
+    }
+    auto relax = [&](std::size_t i, std::size_t from) {
+        const int d = distance[from] + 1;
+        if (d < distance[i]) {
+            distance[i] = std::uint8_t(d);
+        }
+    };
+    for (int y = 0; y < rh; ++y) {
+        for (int x = 0; x < rw; ++x) {
+            const std::size_t i = std::size_t(y) * rw + x;
+            if (x > 0) {
+                relax(i, i - 1);
+            }
+            if (y > 0) {
+                relax(i, i - rw);
+                if (x > 0) {
+                    relax(i, i - rw - 1);
+                }
+                if (x + 1 < rw) {
+                    relax(i, i - rw + 1);
+                }
+            }
+        }
+    }
+    for (int y = rh - 1; y >= 0; --y) {
+        for (int x = rw - 1; x >= 0; --x) {
+            const std::size_t i = std::size_t(y) * rw + x;
+            if (x + 1 < rw) {
+                relax(i, i + 1);
+            }
+            if (y + 1 < rh) {
+                relax(i, i + rw);
+                if (x + 1 < rw) {
+                    relax(i, i + rw + 1);
+                }
+                if (x > 0) {
+                    relax(i, i + rw - 1);
+                }
+            }
+        }
+    }
+    // Outside the region nothing stays; inside, what is near enough.
+    const std::size_t height = alpha.size() / std::size_t(width);
+    for (std::size_t y = 0; y < height; ++y) {
+        std::uint8_t* row = alpha.data() + y * width;
+        if (int(y) < region.top || int(y) > region.bottom) {
+            std::fill_n(row, width, std::uint8_t(0));
+            continue;
+        }
+        std::fill_n(row, region.left, std::uint8_t(0));
+        std::fill(row + region.right + 1, row + width, std::uint8_t(0));
+        const std::uint8_t* near = distance.data() + std::size_t(int(y) - region.top) * rw;
+        for (int x = 0; x < rw; ++x) {
+            if (near[x] > reach) {
+                row[region.left + x] = 0;
+            }
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Geometry
 
@@ -598,7 +764,7 @@ Straightening FindTilt(const std::vector<std::uint8_t>& alpha, int width, const 
 {
     std::vector<std::pair<float, float>> points;
     const qint64 area = qint64(box.Width()) * box.Height();
-    const int stride = std::max(1, int(std::sqrt(double(area) / 60000.0)));
+    const int stride = std::max(1, int(std::sqrt(double(area) / 120000.0)));
     const float cx = (box.left + box.right) / 2.0f, cy = (box.top + box.bottom) / 2.0f;
     for (int y = box.top; y <= box.bottom; y += stride) {
         const std::uint8_t* row = alpha.data() + std::size_t(y) * width;
@@ -612,8 +778,8 @@ Straightening FindTilt(const std::vector<std::uint8_t>& alpha, int width, const 
         return {};
     }
     const float size = float(std::max(box.Width(), box.Height()));
-    const float bin = std::max(1.0f, size / 150.0f);
-    const int bins = int(size * 1.5f / bin) + 2;
+    float bin = std::max(1.0f, size / 150.0f);
+    int bins = int(size * 1.5f / bin) + 2;
     std::vector<int> hx(bins), hy(bins);
     auto score = [&](double angle) {
         std::fill(hx.begin(), hx.end(), 0);
@@ -640,8 +806,14 @@ Straightening FindTilt(const std::vector<std::uint8_t>& alpha, int width, const 
             best = a;
         }
     }
+    // Finer, with bins of about a pixel.
     const double coarse = best;
-    for (double a = coarse - 0.5; a <= coarse + 0.501; a += 0.1) {
+    bin = std::max(1.0f, size / 600.0f);
+    bins = int(size * 1.5f / bin) + 2;
+    hx.resize(bins);
+    hy.resize(bins);
+    bestScore = -1;
+    for (double a = coarse - 0.5; a <= coarse + 0.501; a += 0.05) {
         const double s = score(a * degree);
         if (s > bestScore) {
             bestScore = s;
@@ -830,14 +1002,35 @@ Extraction ExtractSeal(const QImage& picture, InkChoice ink)
     // Coverage, row by row.
     const Unmixer unmix(*measured);
     std::vector<std::uint8_t> alpha(std::size_t(width) * height);
-    std::vector<Rgb> reciprocal;
-    for (int y = 0; y < height; ++y) {
-        paper.Row(y, reciprocal);
-        const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-        std::uint8_t* out = alpha.data() + std::size_t(y) * width;
-        for (int x = 0; x < width; ++x) {
-            out[x] = unmix.Coverage(line[x], reciprocal[x]);
+    std::vector<std::uint8_t> underPrint(unmix.Layered() ? alpha.size() : 0);
+    auto cover = [&](int from, int to) {
+        std::vector<Rgb> reciprocal;
+        for (int y = from; y < to; ++y) {
+            paper.Row(y, reciprocal);
+            const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+            std::uint8_t* out = alpha.data() + std::size_t(y) * width;
+            std::uint8_t* under =
+                unmix.Layered() ? underPrint.data() + std::size_t(y) * width : nullptr;
+            for (int x = 0; x < width; ++x) {
+                bool dark = false;
+                out[x] = unmix.Coverage(line[x], reciprocal[x], dark);
+                if (under) {
+                    under[x] = dark;
+                }
+            }
         }
+    };
+    // Big pictures in two halves at once (each row on its own: the same result either way).
+    if (qint64(width) * height >= kPixelsWorthAThread) {
+        std::thread lower(cover, height / 2, height);
+        cover(0, height / 2);
+        lower.join();
+    } else {
+        cover(0, height);
+    }
+    if (unmix.Layered()) {
+        OpenUnderPrint(alpha, underPrint, width, height,
+                       std::max(2, std::min(width, height) / 600));
     }
 
     Pieces found(alpha, width, height);
@@ -848,20 +1041,19 @@ Extraction ExtractSeal(const QImage& picture, InkChoice ink)
                            "白い紙に押した印影の写真かスキャン画像を選んでください。");
         return extraction;
     }
-    for (std::size_t i = 0; i < alpha.size(); ++i) {
-        const std::int32_t label = found.labels[i];
-        if (label == 0 || !found.pieces[label - 1].kept) {
-            alpha[i] = 0;
-        }
-    }
+    const int reach = std::max(2, std::min(width, height) / 450);
+    const Box seen{std::max(0, box->left - reach), std::max(0, box->top - reach),
+                   std::min(width - 1, box->right + reach),
+                   std::min(height - 1, box->bottom + reach)};
+    KeepNear(alpha, found, width, seen, reach);
 
     const auto& a = measured->absorption;
     const QColor inkColour(int(std::lround((1 - a[0]) * 255)), int(std::lround((1 - a[1]) * 255)),
                            int(std::lround((1 - a[2]) * 255)));
     const QColor chosen = InkColorFor(ink, inkColour);
-    const Straightening turn = FindTilt(alpha, width, *box);
+    const Straightening turn = FindTilt(alpha, width, seen);
     ExtractedSeal seal;
-    seal.seal = CutSquare(alpha, width, height, *box, turn, chosen.rgb());
+    seal.seal = CutSquare(alpha, width, height, seen, turn, chosen.rgb());
     seal.measuredInk = inkColour;
     extraction.result = std::move(seal);
     return extraction;
