@@ -63,7 +63,9 @@ const char* const kLongHintProperty = "velmrLongHint";
 
 const QString kOpenFilter =
     QStringLiteral("認印書式ﾌｧｲﾙ (*.mkn)|*.mkn|日付印書式ﾌｧｲﾙ (*.mkd)|*.mkd|ﾋﾞｯﾄﾏｯﾌﾟﾌｧｲﾙ "
-                   "(*.bmp)|*.bmp|JPEGﾌｧｲﾙ (*.jpg;*.jpeg)|*.jpg;*.jpeg");
+                   "(*.bmp)|*.bmp|JPEGﾌｧｲﾙ (*.jpg;*.jpeg)|*.jpg;*.jpeg"
+                   "|PNGﾌｧｲﾙ (*.png)|*.png|TIFFﾌｧｲﾙ (*.tif;*.tiff)|*.tif;*.tiff"
+                   "|WebPﾌｧｲﾙ (*.webp)|*.webp");
 
 QString SaveFilterFor(seal::SealKind kind)
 {
@@ -763,10 +765,9 @@ QStringList TMainForm::OpenableFiles(const QMimeData* data)
             continue;
         const QString path = url.toLocalFile();
         const QString extension = seal::FileExtension(path);
-        const bool openable =
-            extension == QLatin1String(".mkn") || extension == QLatin1String(".mkd") ||
-            extension == QLatin1String(".bmp") || extension == QLatin1String(".jpg") ||
-            extension == QLatin1String(".jpeg");
+        const bool openable = extension == QLatin1String(".mkn") ||
+                              extension == QLatin1String(".mkd") ||
+                              seal::IsPictureExtension(extension);
         // As the open dialog asks: the file must exist.
         if (openable && QFileInfo(path).isFile())
             paths << QFileInfo(path).absoluteFilePath();
@@ -818,7 +819,10 @@ void TMainForm::FileSaveAsItemClick()
 
 bool TMainForm::SaveDocument(seal::TMDIChild& document)
 {
-    if (seal::IsDefaultCaption(document.Caption()))
+    // A picture opened from a PNG, TIFF or WebP file is saved as BMP or JPEG under a name asked
+    // for.
+    if (seal::IsDefaultCaption(document.Caption()) ||
+        seal::IsReadOnlyPictureExtension(seal::FileExtension(document.Caption())))
         return SaveDocumentAs(document);
     return document.SaveFile(document.Caption());
 }
@@ -827,6 +831,13 @@ bool TMainForm::SaveDocumentAs(seal::TMDIChild& document)
 {
     platform::FileDialogRequest request;
     request.filter = SaveFilterFor(document.Kind);
+    const QString caption = document.Caption();
+    if (seal::IsReadOnlyPictureExtension(seal::FileExtension(caption))) {
+        // The picture's own name and folder, as the BMP it can be saved as.
+        const QFileInfo opened(caption);
+        request.fileName = opened.completeBaseName() + QStringLiteral(".bmp");
+        request.directory = opened.absolutePath();
+    }
     const auto choice = platform::Dialogs().AskSaveFile(this, request);
     if (!choice)
         return false;

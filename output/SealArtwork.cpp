@@ -100,8 +100,10 @@ SealArtwork::SealArtwork(SealSource source, double layoutDpi) : data_(std::make_
         data_->drawing = std::move(layout);
     } else {
         QImage picture = std::get<BitmapSeal>(source).picture;
+        // A picture with alpha (a seal taken out of a photo) keeps it.
         if (!picture.isNull())
-            picture = picture.convertToFormat(QImage::Format_RGB32);
+            picture = picture.convertToFormat(picture.hasAlphaChannel() ? QImage::Format_ARGB32
+                                                                        : QImage::Format_RGB32);
         data_->ink = QRectF(QPointF(0, 0), picture.size());
         data_->color = Qt::black;
         data_->drawing = std::move(picture);
@@ -144,6 +146,12 @@ QColor SealArtwork::InkColor() const
 bool SealArtwork::IsBitmap() const
 {
     return std::holds_alternative<QImage>(data_->drawing);
+}
+
+bool SealArtwork::PictureHasAlpha() const
+{
+    const auto* picture = std::get_if<QImage>(&data_->drawing);
+    return picture && picture->hasAlphaChannel();
 }
 
 void SealArtwork::Paint(QPainter& painter, double scale) const

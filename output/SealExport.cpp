@@ -88,6 +88,14 @@ QImage RenderAtScale(const SealArtwork& art, double scale, Background background
     const QRectF ink = art.InkRect();
     const RasterFrame frame = FrameOf(ink, scale);
     if (art.IsBitmap()) {
+        if (art.PictureHasAlpha() && background == Background::Transparent) {
+            // Painted premultiplied, so that scaling weights the colours by their alpha.
+            QImage picture(frame.size, QImage::Format_ARGB32_Premultiplied);
+            picture.fill(Qt::transparent);
+            if (!ink.isEmpty())
+                PaintInto(picture, art, frame, scale);
+            return picture.convertToFormat(QImage::Format_ARGB32);
+        }
         QImage picture(frame.size, QImage::Format_RGB32);
         picture.fill(Qt::white);
         if (!ink.isEmpty())

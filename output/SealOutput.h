@@ -69,6 +69,9 @@ public:
     QColor InkColor() const;
     // A bitmap seal: a picture of its own colours rather than ink of one colour.
     bool IsBitmap() const;
+    // A bitmap seal whose picture has alpha: outside a white background only its pixels' alpha
+    // covers the paper.
+    bool PictureHasAlpha() const;
 
     // Paints the ink, InkRect()'s top-left at the painter's origin, `scale` painter units per
     // layout pixel: frames and lines as strokes, texts as filled outlines (synthesised bold
@@ -116,10 +119,10 @@ struct Rendered
 };
 
 // The seal as a picture at `dpi` dots per inch of the printed seal (0: its print resolution),
-// dots per metre set; a bitmap seal is its picture, white paper included; a seal without ink one
-// blank pixel. Transparent: every pixel
-// holding ink has exactly the seal's colour with the ink's coverage as alpha, every other pixel
-// alpha 0 (Format_ARGB32, not premultiplied).
+// dots per metre set; a bitmap seal is its picture, white paper included (a picture with alpha
+// keeps its alpha unless the background is white); a seal without ink one blank pixel. Transparent:
+// every pixel holding ink has exactly the seal's colour with the ink's coverage as alpha, every
+// other pixel alpha 0 (Format_ARGB32, not premultiplied).
 QImage RenderRaster(const SealArtwork& art, double dpi, Background background,
                     bool* clamped = nullptr);
 // The seal fitted into a `size` × `size` transparent square, centred (file manager thumbnails);

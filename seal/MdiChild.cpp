@@ -387,9 +387,9 @@ bool TMDIChild::OpenFile(const QString& path)
             g_editPanel->ShowEditPanel(*this);
         return true;
     }
-    if (extension == QLatin1String(".bmp") || extension == QLatin1String(".jpg") ||
-        extension == QLatin1String(".jpeg")) {
-        // ".jpeg" is offered by the open dialog, so it opens as the JPEG picture it is.
+    if (IsPictureExtension(extension)) {
+        // ".jpeg" is offered by the open dialog, so it opens as the JPEG picture it is; PNG, TIFF
+        // and WebP pictures open as phones and scanners write them, a PNG's alpha kept.
         ImageHandle = image::ImgKitFileLoad(path, kFileCaption, QStringLiteral("画像読込中"));
         if (ImageHandle == 0) {
             platform::ShowMessage(this, kFileCaption, readError);
@@ -492,8 +492,10 @@ void TMDIChild::ShowImageFor(int screenColours)
 {
     image::ImgKitImage work = image::ImgKitCopy(ImageHandle, QString(), QString());
     image::ImgKitImage shown = work;
+    // A picture with alpha is shown laid over white, as 24 bits when the screen shows more.
     const int bits = ImageInfo.ColorType >= image::kColorType8BitColor && screenColours == 16 ? 4
                      : ImageInfo.ColorType >= image::kColorType24Bit && screenColours == 256  ? 8
+                     : image::ImgKitHasAlpha(work)                                            ? 24
                                                                                               : 0;
     if (bits != 0 && work != 0) {
         shown = image::ImgKitConvertColor(work, bits, 0, 1, QString(), QString());
@@ -542,7 +544,7 @@ bool TMDIChild::PasteFromClipboard()
 
 void TMDIChild::WidenDeepPicture()
 {
-    if (ImageInfo.ColorType < image::kColorType32Bit)
+    if (ImageInfo.ColorType < image::kColorType32Bit || image::ImgKitHasAlpha(ImageHandle))
         return;
     const image::ImgKitImage converted =
         image::ImgKitConvertColor(ImageHandle, 24, 0, 1, QString(), QString());

@@ -126,8 +126,8 @@ public:
     void Draw();
 
     // Reads the file at `path` into this new, empty document, by its extension: a name or date
-    // seal format file, or a BMP or JPEG picture. On failure the user has been told why and
-    // false is returned (the caller closes the window).
+    // seal format file, or a BMP, JPEG, PNG, TIFF or WebP picture. On failure the user has been
+    // told why and false is returned (the caller closes the window).
     bool OpenFile(const QString& path);
     // Saves the document under `path`; its extension must suit the document's kind. On failure
     // the user has been told why, false is returned and any file that was there is unchanged.
@@ -175,7 +175,7 @@ public:
     void Image1MouseDown(Qt::MouseButton button, QPoint screen);
     void Image1MouseMove(QPoint screen);
     void Image1MouseUp(Qt::MouseButton button);
-    // A picture of ColorType 6 or more is held as a 24-bit copy.
+    // A picture of ColorType 6 or more is held as a 24-bit copy, unless it has alpha.
     void WidenDeepPicture();
 
     PictureControl* Image1() const { return image1_; }

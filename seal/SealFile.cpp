@@ -66,4 +66,16 @@ QString FileExtension(const QString& path)
     return path.mid(point).toLower();
 }
 
+bool IsPictureExtension(const QString& extension)
+{
+    return extension == QLatin1String(".bmp") || extension == QLatin1String(".jpg") ||
+           extension == QLatin1String(".jpeg") || IsReadOnlyPictureExtension(extension);
+}
+
+bool IsReadOnlyPictureExtension(const QString& extension)
+{
+    return extension == QLatin1String(".png") || extension == QLatin1String(".tif") ||
+           extension == QLatin1String(".tiff") || extension == QLatin1String(".webp");
+}
+
 } // namespace velmr::seal

@@ -40,4 +40,9 @@ QByteArray DateSealFileBytes(const DateStampRecord& record, const DateStampExRec
 // after the last path separator; empty when there is none.
 QString FileExtension(const QString& path);
 
+// Extensions (as FileExtension gives them) of the pictures that open as bitmap seals: BMP and
+// JPEG, which a bitmap seal is also saved as, and PNG, TIFF and WebP, which are only read.
+bool IsPictureExtension(const QString& extension);
+bool IsReadOnlyPictureExtension(const QString& extension);
+
 } // namespace velmr::seal

@@ -309,6 +309,10 @@ TEST_F(EditingTest, SealFilesAndPicturesDroppedOnTheWindowOpenAndOtherDropsAreRe
     image.fill(Qt::red);
     ASSERT_TRUE(image.save(picture, "BMP"));
     const QString missing = folder.filePath(QStringLiteral("missing.mkn"));
+    const QString photo = folder.filePath(QStringLiteral("photo.png"));
+    const QString scan = folder.filePath(QStringLiteral("scan.tif"));
+    ASSERT_TRUE(image.save(photo, "PNG"));
+    ASSERT_TRUE(image.save(scan, "TIFF"));
 
     struct Case
     {
@@ -316,9 +320,13 @@ TEST_F(EditingTest, SealFilesAndPicturesDroppedOnTheWindowOpenAndOtherDropsAreRe
         QStringList opened;
     };
     const Case cases[] = {
-        {{name}, {name}},       {{date, picture}, {date, picture}},
-        {{text}, {}},           {{missing}, {}},
-        {{text, name}, {name}}, {{QStringLiteral("https://example.org/seal.mkn")}, {}},
+        {{name}, {name}},
+        {{date, picture}, {date, picture}},
+        {{text}, {}},
+        {{missing}, {}},
+        {{text, name}, {name}},
+        {{QStringLiteral("https://example.org/seal.mkn")}, {}},
+        {{photo, scan}, {photo, scan}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dropped.join(u' ').toStdString());

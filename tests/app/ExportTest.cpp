@@ -342,4 +342,51 @@ TEST(ExportFormTest, OffersWhatTheSealAllows)
     EXPECT_EQ(picture.Choice().dpi, 0);
 }
 
+// A seal taken out of a photo and kept as a PNG: opened, it keeps its alpha through the export in
+// every format and through the transparent copy, while the window shows it on white.
+TEST_F(ExportTest, APictureWithAlphaKeepsItThroughExportAndCopy)
+{
+    QImage seal(60, 40, QImage::Format_ARGB32);
+    for (int y = 0; y < seal.height(); ++y)
+        for (int x = 0; x < seal.width(); ++x)
+            seal.setPixel(x, y, qRgba(210, 40, 30, x < 10 ? 0 : (x * 9 + y) % 256));
+    const QString png = Path(QStringLiteral("seal.png"));
+    ASSERT_TRUE(seal.save(png, "PNG"));
+    main->OpenFiles({png});
+    seal::TMDIChild* document = main->ActiveDocument();
+    ASSERT_NE(document, nullptr);
+    EXPECT_EQ(document->Image1()->Picture().pixel(0, 0), qRgb(255, 255, 255)) << "shown on white";
+
+    const auto premultiplied = [](const QImage& picture) {
+        return picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    };
+    Export(Options(ExportFormat::Png), QStringLiteral("out.png"));
+    const QImage exported(Path(QStringLiteral("out.png")));
+    ASSERT_TRUE(exported.hasAlphaChannel());
+    EXPECT_EQ(premultiplied(exported), premultiplied(seal)) << "every pixel and its alpha";
+
+    const output::SealArtwork art(*app::SealSourceOf(*document, {2026, 12, 8}));
+    for (const output::Format format : {output::Format::Svg, output::Format::Pdf}) {
+        const QByteArray bytes = output::RenderFile(art, {format, 0, {}}).bytes;
+        if (format == output::Format::Pdf) {
+            EXPECT_TRUE(bytes.contains("/SMask")) << "the picture's alpha as a soft mask";
+            continue;
+        }
+        const qsizetype start = bytes.indexOf("base64,") + 7;
+        QImage embedded;
+        ASSERT_TRUE(embedded.loadFromData(
+            QByteArray::fromBase64(bytes.mid(start, bytes.indexOf('"', start) - start))));
+        EXPECT_EQ(premultiplied(embedded), premultiplied(seal));
+    }
+
+    main->mCopyPicture->trigger();
+    QImage copied;
+    ASSERT_TRUE(copied.loadFromData(
+        QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("image/png")), "PNG"));
+    EXPECT_EQ(qAlpha(copied.pixel(0, 0)), 0) << "the transparent copy keeps the transparency";
+    main->CopyItem->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->image().pixel(0, 0), qRgb(255, 255, 255))
+        << "the bitmap copy is the picture on white, as always";
+}
+
 } // namespace

@@ -213,7 +213,8 @@ TEST_F(FileCommandsTest, OlderShortFilesAndBrokenFiles)
         {"short.mkd", QByteArray(223, 'x'), u"ﾌｧｲﾙ読込時にｴﾗｰが発生しました"},
         {"broken.bmp", QByteArray("BM not really"), u"ﾌｧｲﾙ読込時にｴﾗｰが発生しました"},
         {"broken.jpg", QByteArray("\xFF\xD8\xFF garbage"), u"ﾌｧｲﾙ読込時にｴﾗｰが発生しました"},
-        {"picture.png", QByteArray("png"), u"ｻﾎﾟｰﾄされていないﾌｧｲﾙの種類です"},
+        {"broken.png", QByteArray("\x89PNG\r\n\x1a\n garbage"), u"ﾌｧｲﾙ読込時にｴﾗｰが発生しました"},
+        {"picture.gif", QByteArray("GIF89a"), u"ｻﾎﾟｰﾄされていないﾌｧｲﾙの種類です"},
         {"noextension", QByteArray("x"), u"ｻﾎﾟｰﾄされていないﾌｧｲﾙの種類です"},
     };
     for (const auto& b : broken) {
@@ -655,6 +656,44 @@ TEST_F(FileCommandsTest, ThePanelIsFilledOnlyWhenTheDocumentChanges)
     EXPECT_EQ(edit->text(), QStringLiteral("字")) << "the new document's text";
     main->ClientArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(first->parentWidget()));
     EXPECT_EQ(edit->text(), QStringLiteral("z")) << "the first document's text again";
+}
+
+// Pictures as phones and scanners write them open from the open dialog, which lists them after
+// its old entries; such a picture is saved as BMP or JPEG under a name asked for, the BMP proposed.
+TEST_F(FileCommandsTest, PhonePicturesOpenAndAreSavedAsBmp)
+{
+    QImage photo(30, 20, QImage::Format_ARGB32);
+    photo.fill(qRgba(200, 0, 0, 128));
+    photo.setPixel(0, 0, qRgba(0, 0, 0, 0));
+    ASSERT_TRUE(photo.save(Path(QStringLiteral("photo.png")), "PNG"));
+    ASSERT_TRUE(photo.save(Path(QStringLiteral("scan.TIFF")), "TIFF"));
+    ASSERT_TRUE(photo.save(Path(QStringLiteral("phone.webp")), "WEBP", 100));
+    for (const char* name : {"scan.TIFF", "phone.webp", "photo.png"}) {
+        SCOPED_TRACE(name);
+        seal::TMDIChild* document = Open(Path(QString::fromLatin1(name)));
+        ASSERT_NE(document, nullptr);
+        EXPECT_EQ(document->Kind, seal::kBitmapSeal);
+        EXPECT_TRUE(image::ImgKitHasAlpha(document->ImageHandle));
+        EXPECT_EQ(document->Image1()->Picture().pixel(0, 0), qRgb(255, 255, 255));
+        EXPECT_EQ(main->StatusBar()->currentMessage(),
+                  QStringLiteral("画像情報 ： 横[30], 縦[20], 色数[1600000]"));
+    }
+    EXPECT_EQ(dialogs.openRequests.back().filter,
+              QStringLiteral("認印書式ﾌｧｲﾙ (*.mkn)|*.mkn|日付印書式ﾌｧｲﾙ (*.mkd)|*.mkd|"
+                             "ﾋﾞｯﾄﾏｯﾌﾟﾌｧｲﾙ (*.bmp)|*.bmp|JPEGﾌｧｲﾙ (*.jpg;*.jpeg)|*.jpg;*.jpeg|"
+                             "PNGﾌｧｲﾙ (*.png)|*.png|TIFFﾌｧｲﾙ (*.tif;*.tiff)|*.tif;*.tiff|"
+                             "WebPﾌｧｲﾙ (*.webp)|*.webp"));
+
+    dialogs.saveAnswers.push_back(FileDialogChoice{Path(QStringLiteral("photo")), 0});
+    main->FileSaveItem->trigger();
+    ASSERT_FALSE(dialogs.saveRequests.empty());
+    EXPECT_EQ(dialogs.saveRequests.back().fileName, QStringLiteral("photo.bmp"));
+    EXPECT_EQ(dialogs.saveRequests.back().directory, folder);
+    EXPECT_EQ(main->ActiveDocument()->Caption(), Path(QStringLiteral("photo.bmp")));
+    const QImage saved(Path(QStringLiteral("photo.bmp")));
+    EXPECT_EQ(saved.pixel(0, 0), qRgb(255, 255, 255)) << "written on white";
+    EXPECT_EQ(saved.pixel(1, 0), qRgb(227, 127, 127));
+    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 } // namespace
