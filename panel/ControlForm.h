@@ -33,7 +33,7 @@ class UpDown;
 inline constexpr int kPanelWidth = 169;
 inline constexpr int kNamePanelHeight = 556;
 inline constexpr int kDatePanelHeight = 645;
-inline constexpr int kBitmapPanelHeight = 225;
+inline constexpr int kBitmapPanelHeight = 270;
 
 // The seal editing panel "印影編集": a tool window that stays on top beside the main window and
 // edits the active seal document, one panel per seal kind. Every control writes its field of
@@ -137,6 +137,9 @@ private:
     void Button13Click();
     void btUndoClick();
     void FollowUndo();
+    // "印影抽出": the seal taken out of the picture (a scan or a photo of a stamped seal) in the
+    // ink chosen in RadioGroupInk, with the undo copy; a picture without a seal is told and kept.
+    void btExtractClick();
 
     // ---- Writing the records. Each writer does nothing while the document is being loaded.
 
@@ -232,6 +235,8 @@ private:
     QPushButton *Button11 = nullptr, *Button12 = nullptr, *Button15 = nullptr, *Button16 = nullptr,
                 *Button13 = nullptr, *btUndo = nullptr;
     QLabel* StaticText1 = nullptr;
+    RadioGroup* RadioGroupInk = nullptr;
+    QPushButton* btExtract = nullptr;
 };
 
 } // namespace velmr::panel

@@ -1,12 +1,16 @@
 // The bitmap seal panel: the print resolution, the crop square's size, the cut, the colour
-// reduction and resize dialogs and one level of undo.
+// reduction and resize dialogs, the seal taken out of a scan or a photo, and one level of undo.
 #include "image/ImgKit.h"
+#include "image/SealExtract.h"
 #include "panel/ControlForm.h"
 #include "panel/PanelControls.h"
 #include "panel/PanelLayout.h"
+#include "platform/RadioGroup.h"
+#include "platform/UserDialogs.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -21,6 +25,24 @@ namespace {
 constexpr int kSmallestCropSide = 100;
 constexpr int kLargestCropSide = 450;
 constexpr int kCropStep = 4;
+
+// The inks "印影抽出" offers, in the order of RadioGroupInk's items.
+constexpr image::InkChoice kInks[] = {image::InkChoice::Measured, image::InkChoice::Vermilion,
+                                      image::InkChoice::Red, image::InkChoice::Black,
+                                      image::InkChoice::Blue};
+
+// The picture as the window shows it: one with alpha laid over white.
+QImage PictureOnWhite(image::ImgKitImage picture)
+{
+    QImage shown = image::ImgKitToQImage(picture);
+    if (shown.isNull() || !shown.hasAlphaChannel())
+        return shown;
+    QImage paper(shown.size(), QImage::Format_RGB32);
+    paper.fill(Qt::white);
+    QPainter painter(&paper);
+    painter.drawImage(0, 0, shown);
+    return paper;
+}
 
 } // namespace
 
@@ -54,6 +76,15 @@ void TControlForm::BuildBitmapPanel()
     Button13 = Button(sizeRow, QStringLiteral("Button13"), QStringLiteral("拡大・縮小"));
     btUndo = Button(sizeRow, QStringLiteral("btUndo"), QStringLiteral("UNDO"));
     btUndo->setEnabled(false);
+
+    RadioGroupInk =
+        new RadioGroup(QStringLiteral("RadioGroupInk"), QStringLiteral("抽出する印の色"),
+                       {QStringLiteral("測定色"), QStringLiteral("朱色"), QStringLiteral("赤"),
+                        QStringLiteral("黒"), QStringLiteral("青")},
+                       3, Panel3_);
+    RadioGroupInk->SetItemIndex(0);
+    column->addWidget(RadioGroupInk);
+    btExtract = Button(Row(column), QStringLiteral("btExtract"), QStringLiteral("印影抽出"));
     column->addStretch();
 
     connect(RadioGroup9, &RadioGroup::Click, this, &TControlForm::RadioGroup9Click);
@@ -63,6 +94,7 @@ void TControlForm::BuildBitmapPanel()
     connect(Button16, &QPushButton::clicked, this, &TControlForm::Button16Click);
     connect(Button13, &QPushButton::clicked, this, &TControlForm::Button13Click);
     connect(btUndo, &QPushButton::clicked, this, &TControlForm::btUndoClick);
+    connect(btExtract, &QPushButton::clicked, this, &TControlForm::btExtractClick);
 }
 
 void TControlForm::LoadBitmapPanel(seal::TMDIChild& document)
@@ -146,6 +178,39 @@ void TControlForm::Button13Click()
     document->ResetCropRect();
     ShowPrintedSize();
     Q_EMIT document->CommandStateChanged();
+}
+
+void TControlForm::btExtractClick()
+{
+    seal::TMDIChild* document = Editing();
+    if (!document || document->ImageHandle == 0)
+        return;
+    const int item = std::clamp(RadioGroupInk->ItemIndex(), 0, int(std::size(kInks)) - 1);
+    const QString caption = QStringLiteral("瑠環印影ＭＧＲ");
+    image::Extraction extraction;
+    {
+        // A photo takes a moment: clicks and keys that arrive meanwhile are dropped, not run on
+        // the picture afterwards.
+        const auto progress =
+            platform::Dialogs().BeginProgress(this, caption, QStringLiteral("印影抽出中"), false);
+        progress->Advance(0.0);
+        extraction = image::ExtractSeal(PictureOnWhite(document->ImageHandle), kInks[item]);
+        progress->Advance(1.0);
+    }
+    const image::ImgKitImage seal =
+        extraction.result ? image::ImgKitFromQImageWithAlpha(extraction.result->seal) : 0;
+    if (seal == 0) {
+        platform::ShowMessage(this, caption,
+                              extraction.result || extraction.error.isEmpty()
+                                  ? QStringLiteral("印影を抽出できませんでした")
+                                  : extraction.error);
+        return;
+    }
+    document->MakeUndoCopy();
+    document->TakePicture(seal);
+    document->RefreshPicture();
+    document->ResetCropRect();
+    ShowPrintedSize();
 }
 
 void TControlForm::btUndoClick()

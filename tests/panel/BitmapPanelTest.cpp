@@ -1,7 +1,11 @@
+#include "seal/PictureControl.h"
 #include "tests/panel/PanelTestSupport.h"
 #include "tests/support/Pictures.h"
 
 #include <QPushButton>
+
+#include <cmath>
+#include <functional>
 
 using namespace velmr;
 using namespace Qt::StringLiterals;
@@ -144,6 +148,70 @@ TEST_F(BitmapPanelTest, LoadingTheBitmapPanelWritesNothing)
     form->ShowEditPanel(document);
     EXPECT_EQ(Group("RadioGroup9")->ItemIndex(), 1);
     EXPECT_EQ(document.BitmapResolution, 7);
+}
+
+// "印影抽出" takes the seal out of a photo in the chosen ink, with the undo copy; a picture with no
+// seal in it is told through a message and kept, and no undo step is taken.
+TEST_F(BitmapPanelTest, ExtractionTakesTheSealOrTellsWhyNot)
+{
+    // A red ring on off-white paper that darkens to the right, as a photo shows it.
+    const auto photo = [](int x, int y) {
+        const int paper = 240 - x / 20;
+        const double r = std::hypot(x - 200.0, y - 150.0);
+        return r > 80 && r < 92 ? qRgb(200, 40, 40) : qRgb(paper, paper - 4, paper - 10);
+    };
+    struct Case
+    {
+        const char* what;
+        QSize size;
+        std::function<QRgb(int, int)> colour;
+        int ink; // the item of RadioGroupInk
+        bool taken;
+    };
+    const Case cases[] = {
+        {"blank paper", {300, 200}, [](int, int) { return qRgb(250, 250, 248); }, 0, false},
+        {"all red", {300, 200}, [](int, int) { return qRgb(220, 30, 30); }, 0, false},
+        {"one pixel", {1, 1}, [](int, int) { return qRgb(220, 30, 30); }, 0, false},
+        {"a ring in black ink", {400, 300}, photo, 3, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dialogs.messages.clear();
+        seal::TMDIChild& document = NewDocument();
+        document.ImageHandle = test::Picture24(c.size.width(), c.size.height(), c.colour);
+        image::ImgKitImageInfo(document.ImageHandle, document.ImageInfo);
+        document.LayOutPicture(u"/tmp/photo.png"_s);
+        const QImage before = image::ImgKitToQImage(document.ImageHandle);
+        ClickItem("RadioGroupInk", c.ink);
+        Click("btExtract");
+        if (!c.taken) {
+            ASSERT_EQ(dialogs.messages.size(), 1u);
+            EXPECT_EQ(dialogs.messages[0].caption, u"瑠環印影ＭＧＲ"_s);
+            EXPECT_FALSE(dialogs.messages[0].text.isEmpty());
+            EXPECT_EQ(image::ImgKitToQImage(document.ImageHandle), before) << "the picture stays";
+            EXPECT_EQ(document.UndoAvailable, 0) << "no undo step";
+            EXPECT_FALSE(Undo()->isEnabled());
+            continue;
+        }
+        EXPECT_TRUE(dialogs.messages.empty());
+        ASSERT_TRUE(image::ImgKitHasAlpha(document.ImageHandle));
+        const QImage seal = image::ImgKitToQImage(document.ImageHandle);
+        EXPECT_EQ(seal.width(), seal.height()) << "cut to a square";
+        EXPECT_EQ(qAlpha(seal.pixel(0, 0)), 0) << "the paper is gone";
+        EXPECT_EQ(document.ImageInfo.Width, seal.width());
+        EXPECT_EQ(document.Image1()->Picture().pixel(0, 0), qRgb(255, 255, 255)) << "on white";
+        int inked = 0;
+        for (int y = 0; y < seal.height(); ++y)
+            for (int x = 0; x < seal.width(); ++x)
+                if (qAlpha(seal.pixel(x, y)) == 255) {
+                    ++inked;
+                    EXPECT_EQ(qRed(seal.pixel(x, y)) + qGreen(seal.pixel(x, y)), 0) << "black ink";
+                }
+        EXPECT_GT(inked, 1000);
+        EXPECT_TRUE(Undo()->isEnabled());
+        Click(Undo());
+        EXPECT_EQ(image::ImgKitToQImage(document.ImageHandle), before) << "undo returns the photo";
+    }
 }
 
 } // namespace

@@ -33,7 +33,7 @@ TEST_F(ControlFormTest, ShowsThePanelOfTheDocumentsKind)
         {seal::kNoKind, nullptr, {173, 560}},
         {seal::kNameSeal, "Panel1", {173, 560}},
         {seal::kDateSeal, "Panel2", {173, 649}},
-        {seal::kBitmapSeal, "Panel3", {173, 229}},
+        {seal::kBitmapSeal, "Panel3", {173, 274}},
     };
     seal::TMDIChild& document = NewDocument();
     for (const Case& c : cases) {
@@ -48,7 +48,7 @@ TEST_F(ControlFormTest, ShowsThePanelOfTheDocumentsKind)
     }
     EXPECT_EQ(Control<QFrame>("Panel1")->size(), QSize(169, 556));
     EXPECT_EQ(Control<QFrame>("Panel2")->size(), QSize(169, 645));
-    EXPECT_EQ(Control<QFrame>("Panel3")->size(), QSize(169, 225));
+    EXPECT_EQ(Control<QFrame>("Panel3")->size(), QSize(169, 270));
     EXPECT_EQ(Control<QFrame>("Panel2")->pos(), QPoint(2, 2));
     form->Collapse();
     EXPECT_EQ(form->size(), QSize(173, 2));

@@ -28,7 +28,7 @@ picture="$root/picture.bmp"
 start_program_beside_velmor "$program"
 main_keys alt+f o
 dialog_type "$picture"
-[[ "$(panel_size)" == 173x229 ]] || fail "the picture did not open as a bitmap seal ($(panel_size))"
+[[ "$(panel_size)" == 173x274 ]] || fail "the picture did not open as a bitmap seal ($(panel_size))"
 
 # "減色処理" in the bitmap panel opens the dialog; its OK button is at (48, 216), 75 × 25.
 panel_click 127 115

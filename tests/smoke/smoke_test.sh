@@ -93,7 +93,7 @@ if [[ -x /usr/bin/convert ]]; then
     xdotool windowfocus --sync "$main_id"
     xdotool key --delay 150 alt+f o
     dialog_type "$files/picture.bmp"
-    [[ "$(panel_size)" == 173x229 ]] || fail "picture.bmp did not open as a bitmap seal ($(panel_size))"
+    [[ "$(panel_size)" == 173x274 ]] || fail "picture.bmp did not open as a bitmap seal ($(panel_size))"
     import -window root "$shots/bitmap-seal.png"
 fi
 
