@@ -137,4 +137,42 @@ TEST_F(ImgKitCutTest, NothingInsideOrNothingCutGivesTheSamePicture)
     EXPECT_EQ(ImgKitRectCut(image + 1, {}, {}, 0, 0, 1, 1), 0u) << "unknown handle";
 }
 
+// The picture operations on a seal with alpha: the cut and the resize keep the alpha (the resize
+// weighting colours by it, so that no dark fringe comes from the transparent pixels), colour
+// reduction gives the picture laid over white.
+TEST_F(ImgKitCutTest, PictureOperationsOnASealWithAlpha)
+{
+    // Red ink, opaque on the left half, nothing on the right, whose pixels hold black.
+    QImage seal(8, 8, QImage::Format_ARGB32);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            seal.setPixel(x, y, x < 4 ? qRgba(255, 0, 0, 255) : qRgba(0, 0, 0, 0));
+    const ImgKitImage image = ImgKitFromQImageWithAlpha(seal);
+    ASSERT_TRUE(ImgKitHasAlpha(image));
+
+    const ImgKitImage cut = ImgKitRectCut(image, {}, {}, 2, 1, 5, 4);
+    EXPECT_TRUE(ImgKitHasAlpha(cut));
+    EXPECT_EQ(ImgKitToQImage(cut), seal.copy(2, 1, 4, 4));
+
+    const ImgKitImage half = ImgKitImageSize(image, {}, {}, 4, 4);
+    ASSERT_TRUE(ImgKitHasAlpha(half));
+    const QImage halved = ImgKitToQImage(half);
+    EXPECT_EQ(halved.pixel(0, 0), qRgba(255, 0, 0, 255));
+    EXPECT_EQ(qAlpha(halved.pixel(3, 0)), 0);
+    for (int x = 0; x < 4; ++x) {
+        if (qAlpha(halved.pixel(x, 2)) > 0) {
+            EXPECT_EQ(qRed(halved.pixel(x, 2)), 255) << x << ": the ink's colour at its edge too";
+        }
+    }
+
+    const ImgKitImage reduced = ImgKitConvertColor(image, 8, 0, 1, {}, {});
+    ImageInfoRecord info;
+    ASSERT_TRUE(ImgKitImageInfo(reduced, info));
+    EXPECT_EQ(info.ColorType, kColorType8BitColor);
+    EXPECT_EQ(ImgKitToQImage(reduced).pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(ImgKitToQImage(reduced).pixel(7, 7), qRgb(255, 255, 255)) << "laid over white";
+    for (const ImgKitImage made : {image, cut, half, reduced})
+        ImgKitMemFree(made);
+}
+
 } // namespace
