@@ -1,11 +1,13 @@
 #include "cli/SealCommand.h"
 
+#include "image/ImgKit.h"
 #include "platform/AtomicFile.h"
 
 #include <QBuffer>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QSet>
 #include <QTemporaryFile>
@@ -292,10 +294,163 @@ bool RenderOne(const RenderJob& job, const QString& input, QSet<QString>& target
     return true;
 }
 
+// ---------------------------------------------------------------------------------------------
+// extract: its own options, parsed apart from the other commands'.
+
+struct ExtractOptions
+{
+    QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
+                              QStringLiteral("書き出す PNG ファイル (必須)。"),
+                              QStringLiteral("出力.png")};
+    QCommandLineOption ink{QStringLiteral("ink"),
+                           QStringLiteral("印影の色: measured (画像で測った色、既定)、"
+                                          "vermilion (朱色)、red (赤)、black (黒)、blue (青)。"),
+                           QStringLiteral("色")};
+    QCommandLineOption dpi{QStringLiteral("dpi"),
+                           QStringLiteral("PNG の解像度 (1 インチあたりのドット数)。既定はビット"
+                                          "マップ印の印刷解像度 260 ピクセル/cm (660.4)。"),
+                           QStringLiteral("N")};
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("この説明を表示します。")};
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
+                               QStringLiteral("バージョンを表示します。")};
+
+    QList<QCommandLineOption> All() const { return {output, ink, dpi, help, version}; }
+};
+
+const QString kExtract = QStringLiteral("extract");
+
+std::optional<image::InkChoice> InkNamed(const QString& name)
+{
+    const QString lower = name.toLower();
+    if (lower == QLatin1String("measured"))
+        return image::InkChoice::Measured;
+    if (lower == QLatin1String("vermilion"))
+        return image::InkChoice::Vermilion;
+    if (lower == QLatin1String("red"))
+        return image::InkChoice::Red;
+    if (lower == QLatin1String("black"))
+        return image::InkChoice::Black;
+    if (lower == QLatin1String("blue"))
+        return image::InkChoice::Blue;
+    return std::nullopt;
+}
+
+// The extract command's invocation, or nothing when the command is another one.
+std::optional<Invocation> ParseExtractCommand(const QStringList& arguments)
+{
+    const ExtractOptions options;
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    parser.addOptions(options.All());
+    const bool parsed = parser.parse(arguments);
+    if (!parsed) {
+        // Only the extract command's own line gets its messages.
+        const auto command = std::find_if(
+            arguments.begin() + std::min<qsizetype>(1, arguments.size()), arguments.end(),
+            [](const QString& argument) { return !argument.startsWith(QLatin1Char('-')); });
+        if (command == arguments.end() || *command != kExtract)
+            return std::nullopt;
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty()) {
+            const QString& name = unknown.constFirst();
+            return Usage(
+                QStringLiteral("extract では使えないオプションです: %1")
+                    .arg((name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name));
+        }
+        return Usage(parser.errorText());
+    }
+    QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty() || positional.constFirst() != kExtract)
+        return std::nullopt;
+    if (parser.isSet(options.help))
+        return InfoRequest::Help;
+    if (parser.isSet(options.version))
+        return InfoRequest::Version;
+    positional.removeFirst();
+    if (positional.size() != 1)
+        return Usage(QStringLiteral("extract には印影を写した画像ファイルを一つ指定してください"));
+
+    ExtractJob job;
+    job.input = positional.constFirst();
+    job.output = parser.value(options.output);
+    if (job.output.isEmpty())
+        return Usage(QStringLiteral("extract には -o で書き出す PNG ファイルを指定してください"));
+    const QString suffix = QFileInfo(job.output).suffix().toLower();
+    if (!suffix.isEmpty() && suffix != QLatin1String("png"))
+        return Usage(QStringLiteral("extract が書き出すのは PNG だけです: %1").arg(job.output));
+    if (parser.isSet(options.ink)) {
+        const std::optional<image::InkChoice> ink = InkNamed(parser.value(options.ink));
+        if (!ink)
+            return Usage(QStringLiteral("--ink は measured、vermilion、red、black、blue のどれか"
+                                        "です: %1")
+                             .arg(parser.value(options.ink)));
+        job.ink = *ink;
+    }
+    if (parser.isSet(options.dpi)) {
+        bool ok = false;
+        const double dpi = parser.value(options.dpi).toDouble(&ok);
+        if (!ok || !std::isfinite(dpi) || dpi < 1.0 || dpi > kLargestDpi)
+            return Usage(QStringLiteral("--dpi には 1～100000 の数を指定してください: %1")
+                             .arg(parser.value(options.dpi)));
+        job.dpi = dpi;
+    }
+    return job;
+}
+
+QString ExtractHelpText()
+{
+    const ExtractOptions options;
+    QString text = QStringLiteral(
+        "\n"
+        "  velmrseal extract 画像 -o 出力.png [--ink measured|vermilion|red|black|blue] [--dpi N]\n"
+        "      紙に押した印影を写した画像 (PNG、JPEG、BMP、TIFF、WebP) から、紙を透明にした"
+        "印影を取り出します。\n"
+        "      紙の色むらや影を除き、インクの色を測り、傾いた角印はまっすぐにして、印影を"
+        "中央に置いた正方形の PNG にします。\n");
+    for (const QCommandLineOption& option : {options.ink, options.dpi}) {
+        text += QStringLiteral("      %1 <%2>\n          %3\n")
+                    .arg(Spelled(option), option.valueName(), option.description());
+    }
+    return text;
+}
+
+// The picture at `path`, within the image library's limits; on failure a message.
+std::optional<QImage> ReadPicture(const QString& path, QTextStream& err)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true); // a phone's photo stands as it was taken
+    if (!QFileInfo(path).isFile()) {
+        PrintError(err, QStringLiteral("%1: ファイルがありません").arg(path));
+        return std::nullopt;
+    }
+    const QSize size = reader.size();
+    if (size.isValid() &&
+        (size.width() > image::kMaxSide || size.height() > image::kMaxSide ||
+         std::uint64_t(size.width()) * std::uint64_t(size.height()) * 4 > image::kMaxPixelBytes)) {
+        PrintError(err, QStringLiteral("%1: 画像が大きすぎます (%2 × %3 画素)。扱える画像は"
+                                       "一辺 %4 画素、画素データ 256 MiB までです")
+                            .arg(path)
+                            .arg(size.width())
+                            .arg(size.height())
+                            .arg(image::kMaxSide));
+        return std::nullopt;
+    }
+    const QImage picture = reader.read();
+    if (picture.isNull()) {
+        PrintError(err,
+                   QStringLiteral("%1: 画像として読めません (%2)").arg(path, reader.errorString()));
+        return std::nullopt;
+    }
+    return picture;
+}
+
 } // namespace
 
 Invocation ParseCommandLine(const QStringList& arguments, const calendar::LocalDate& today)
 {
+    if (std::optional<Invocation> extract = ParseExtractCommand(arguments))
+        return *extract;
     const Options options;
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
@@ -320,14 +475,14 @@ Invocation ParseCommandLine(const QStringList& arguments, const calendar::LocalD
 
     QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
-        return Usage(QStringLiteral("コマンド (render か thumbnail) を指定してください"));
+        return Usage(QStringLiteral("コマンド (render、thumbnail、extract) を指定してください"));
     const QString command = positional.takeFirst();
     if (command == QLatin1String("render"))
         return ParseRender(parser, options, positional, today);
     if (command == QLatin1String("thumbnail"))
         return ParseThumbnail(parser, options, positional);
     return Usage(
-        QStringLiteral("知らないコマンドです: %1 (render か thumbnail です)").arg(command));
+        QStringLiteral("知らないコマンドです: %1 (render、thumbnail、extract です)").arg(command));
 }
 
 QString HelpText()
@@ -338,6 +493,7 @@ QString HelpText()
         "  velmrseal render ファイル... [-o 出力 | --out-dir フォルダー] [--format png|svg|pdf]\n"
         "                   [--dpi N] [--date YYYY-MM-DD] [--background transparent|white]\n"
         "  velmrseal thumbnail 入力 出力.png サイズ\n"
+        "  velmrseal extract 画像 -o 出力.png [--ink 色] [--dpi N]\n"
         "\n"
         "認印書式ファイル (.mkn)、日付印書式ファイル (.mkd)、BMP・JPEG の印影を、実寸の画像に"
         "書き出します。\n"
@@ -350,6 +506,7 @@ QString HelpText()
         "拡張子を付けたファイルです。\n"
         "  thumbnail  ファイルマネージャーのサムネイル: 印影を サイズ×サイズ ピクセルの透明な PNG "
         "に収めます。\n"
+        "  extract    スキャンや写真の印影を、透明な背景の PNG に取り出します (下に説明)。\n"
         "\n"
         "オプション:\n");
     for (const QCommandLineOption& option : options.All()) {
@@ -358,6 +515,7 @@ QString HelpText()
             spelled += QStringLiteral(" <%1>").arg(option.valueName());
         text += QStringLiteral("  %1\n      %2\n").arg(spelled, option.description());
     }
+    text += ExtractHelpText();
     text += QStringLiteral(
         "\n"
         "終了コード:\n"
@@ -416,6 +574,35 @@ int RunThumbnail(const ThumbnailJob& job, QTextStream& err)
     return Write(job.output, bytes, err) ? kAllWritten : kSomeFailed;
 }
 
+int RunExtract(const ExtractJob& job, QTextStream& err)
+{
+    if (QFileInfo(job.output).absoluteFilePath() == QFileInfo(job.input).absoluteFilePath()) {
+        PrintError(err, QStringLiteral("%1: 書き出す先が画像そのものです").arg(job.input));
+        return kSomeFailed;
+    }
+    const std::optional<QImage> picture = ReadPicture(job.input, err);
+    if (!picture)
+        return kSomeFailed;
+    const image::Extraction extraction = image::ExtractSeal(*picture, job.ink);
+    if (!extraction.result) {
+        PrintError(err, QStringLiteral("%1: %2").arg(job.input, extraction.error));
+        return kSomeFailed;
+    }
+    QImage seal = extraction.result->seal;
+    const int dotsPerMetre = int(std::lround(job.dpi / 0.0254));
+    seal.setDotsPerMeterX(dotsPerMetre);
+    seal.setDotsPerMeterY(dotsPerMetre);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(seal)) {
+        PrintError(err, QStringLiteral("%1: PNG を作れませんでした").arg(job.output));
+        return kSomeFailed;
+    }
+    return Write(job.output, bytes, err) ? kAllWritten : kSomeFailed;
+}
+
 int RunSealCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
 {
     const Invocation invocation = ParseCommandLine(arguments, calendar::Today());
@@ -430,6 +617,8 @@ int RunSealCommand(const QStringList& arguments, QTextStream& out, QTextStream& 
         status = RunRender(*render, err);
     } else if (const auto* thumbnail = std::get_if<ThumbnailJob>(&invocation)) {
         status = RunThumbnail(*thumbnail, err);
+    } else if (const auto* extract = std::get_if<ExtractJob>(&invocation)) {
+        status = RunExtract(*extract, err);
     }
     out.flush();
     err.flush();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "calendar/CalendarDate.h"
+#include "image/SealExtract.h"
 #include "output/SealOutput.h"
 
 #include <QString>
@@ -44,6 +45,16 @@ struct ThumbnailJob
     int size = 0;
 };
 
+// `velmrseal extract PICTURE -o SEAL.png [--ink ...] [--dpi N]`: a clean seal from a scan or a
+// photo of a real one.
+struct ExtractJob
+{
+    QString input;
+    QString output;
+    image::InkChoice ink = image::InkChoice::Measured;
+    double dpi = output::kNameSealPixelsPerCm * 2.54; // the bitmap seal's print resolution
+};
+
 enum class InfoRequest
 {
     Help,
@@ -56,7 +67,7 @@ struct UsageError
     QString message;
 };
 
-using Invocation = std::variant<RenderJob, ThumbnailJob, InfoRequest, UsageError>;
+using Invocation = std::variant<RenderJob, ThumbnailJob, ExtractJob, InfoRequest, UsageError>;
 
 // Reads the arguments (the program's name first). Dates default to `today`.
 Invocation ParseCommandLine(const QStringList& arguments, const calendar::LocalDate& today);
@@ -72,6 +83,9 @@ QString OutputPathFor(const RenderJob& job, const QString& input);
 // Runs a job; messages go to `err`, one line each, naming the file and the reason.
 int RunRender(const RenderJob& job, QTextStream& err);
 int RunThumbnail(const ThumbnailJob& job, QTextStream& err);
+// Reads the picture (within the image library's limits), takes the seal out of it and writes it
+// as a PNG with its print resolution; on failure a message and nothing written.
+int RunExtract(const ExtractJob& job, QTextStream& err);
 
 // The whole command: parses `arguments`, prints help or version to `out`, runs the job. Needs a
 // QGuiApplication (the seals' texts are drawn with the system's fonts).
