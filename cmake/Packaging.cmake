@@ -16,8 +16,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# TIFF and WebP pictures open through Qt's image format plugins.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6sql6-sqlite, fonts-ipafont-mincho, fonts-ipafont-gothic")
+    "libqt6sql6-sqlite, qt6-image-formats-plugins, fonts-ipafont-mincho, fonts-ipafont-gothic")
 # shared-mime-info and desktop-file-utils pick up the new types and the desktop entry through
 # their own triggers.
 # The seal-worthy faces with a real bold and a brush face are offered by the font chooser.

@@ -81,7 +81,8 @@ TEST(HelpWindow, ShowsTheBookWithContentsAndSearch)
     for (const Case& c :
          {Case{u"一時ファイル", "files.html"}, Case{u"帯線", "datestamp.html"},
           Case{u"令和元年", "datestamp.html"}, Case{u"切り抜き範囲", "bitmap.html"},
-          Case{u"合成", "namestamp.html"}, Case{u"セットアップフォルダー", "velmor.html"}}) {
+          Case{u"合成", "namestamp.html"}, Case{u"セットアップフォルダー", "velmor.html"},
+          Case{u"照明のむら", "bitmap.html"}}) {
         const int found = help.Search(QString::fromUtf16(c.word));
         ASSERT_GE(found, 1) << QString::fromUtf16(c.word).toStdString();
         QStringList pages;
