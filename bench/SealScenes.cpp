@@ -386,6 +386,15 @@ SceneScore ScoreExtraction(const SealScene& scene, const image::Extraction& extr
     };
     auto errorAt = [&](float dx, float dy) {
         double sum = truthSum;
+        if (dx == std::floor(dx) && dy == std::floor(dy)) {
+            for (int y = 0; y < sh; ++y) {
+                for (int x = 0; x < sw; ++x) {
+                    const float t = truthAt(x + int(dx), y + int(dy));
+                    sum += std::abs(alpha[std::size_t(y) * sw + x] - t) - t;
+                }
+            }
+            return sum;
+        }
         for (int y = 0; y < sh; ++y) {
             for (int x = 0; x < sw; ++x) {
                 const float t = truthNear(x + dx, y + dy);

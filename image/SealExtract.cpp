@@ -28,8 +28,11 @@
 //    adds the same amount to every channel. The difference between the ink's darkest and lightest
 //    channel cancels it, and gives α where the black is (a table inverts it). Pixels the grey
 //    layer darkens take that estimate, the others the least-squares one.
-// 4. Cleaning. Connected pieces of ink that are too small or too faint are specks and go; only
-//    the seal's own cluster of pieces stays. Holes are never filled.
+// 4. Cleaning. Under dark print only ink wider than a few pixels stays (a grey opening), so the
+//    colour JPEG smears onto print beside the seal is not ink; a faint pixel stays only when it
+//    touches solid ink (the ripple compression leaves beside an edge goes). Connected pieces of
+//    ink that are too small or too faint are specks and go; only the seal's own cluster of pieces
+//    and the faint pixels right beside it stay. Holes are never filled.
 // 5. Geometry. A square outline shows as sharp peaks in the ink's projections; the angle (within
 //    ±15°) that sharpens them most straightens it. The seal is cut to a centred square with a
 //    margin of a twentieth of its size on each side.
@@ -56,6 +59,17 @@ constexpr float kColourNoise = 0.03f;
 // (a JPEG keeps colour at half the resolution): there the ink must also be wide enough to be
 // more than a trace along the print.
 constexpr float kUntrustedGrey = 0.3f;
+// Beside black print of more than this density a faint pixel is ink only right at the edge of
+// solid ink (TrimFaint).
+constexpr float kPrintGrey = 0.12f;
+// Coverage below which a pixel away from print is a ripple unless it touches solid ink.
+constexpr std::uint8_t kRippleInk = 64;
+// What the coverage pass says of a pixel besides its coverage.
+enum PrintFlag : std::uint8_t
+{
+    kUntrusted = 1,  // under print darker than kUntrustedGrey
+    kBesidePrint = 2 // under print darker than kPrintGrey
+};
 // From this many pixels on, the coverage is worked out in two threads.
 constexpr qint64 kPixelsWorthAThread = 400000;
 // The margin around the seal, as a part of its size, on each side.
@@ -353,9 +367,9 @@ class Unmixer
 {
 public:
     explicit Unmixer(const Ink& ink);
-    // The coverage of one pixel, 0..255; `underPrint` tells whether black print darkens it so
-    // much that its colour is no longer to be trusted on its own.
-    std::uint8_t Coverage(QRgb p, const Rgb& reciprocal, bool& underPrint) const;
+    // The coverage of one pixel, 0..255; `print` tells (PrintFlag) how much black print darkens
+    // it.
+    std::uint8_t Coverage(QRgb p, const Rgb& reciprocal, std::uint8_t& print) const;
     // Whether black print is told apart from the ink.
     bool Layered() const { return layered_; }
 
@@ -420,9 +434,9 @@ Unmixer::Unmixer(const Ink& ink)
     }
 }
 
-std::uint8_t Unmixer::Coverage(QRgb p, const Rgb& reciprocal, bool& underPrint) const
+std::uint8_t Unmixer::Coverage(QRgb p, const Rgb& reciprocal, std::uint8_t& print) const
 {
-    underPrint = false;
+    print = 0;
     const float r[3] = {std::clamp(qRed(p) * reciprocal.r, kDarkest, 1.0f),
                         std::clamp(qGreen(p) * reciprocal.g, kDarkest, 1.0f),
                         std::clamp(qBlue(p) * reciprocal.b, kDarkest, 1.0f)};
@@ -439,7 +453,7 @@ std::uint8_t Unmixer::Coverage(QRgb p, const Rgb& reciprocal, bool& underPrint) 
         const float grey = light - lightDensity_[int(layered * kCoverageSteps + 0.5f)];
         const float w = Smoothstep(grey, 0.08f, 0.25f);
         alpha += (layered - alpha) * w;
-        underPrint = grey > kUntrustedGrey;
+        print = (grey > kUntrustedGrey ? kUntrusted : 0) | (grey > kPrintGrey ? kBesidePrint : 0);
     }
     alpha = Clamp01((alpha - kFaint) / (kSolid - kFaint));
     return std::uint8_t(alpha * 255 + 0.5f);
@@ -457,7 +471,7 @@ void OpenUnderPrint(std::vector<std::uint8_t>& alpha, const std::vector<std::uin
         const std::uint8_t* a = alpha.data() + std::size_t(y) * width;
         const std::uint8_t* u = underPrint.data() + std::size_t(y) * width;
         for (int x = 0; x < width; ++x) {
-            if (u[x] && a[x]) {
+            if ((u[x] & kUntrusted) && a[x]) {
                 left = std::min(left, x);
                 right = std::max(right, x);
                 top = std::min(top, y);
@@ -499,7 +513,7 @@ void OpenUnderPrint(std::vector<std::uint8_t>& alpha, const std::vector<std::uin
     for (int y = top; y <= bottom; ++y) {
         for (int x = left; x <= right; ++x) {
             const std::size_t i = std::size_t(y) * width + x;
-            if (!underPrint[i] || alpha[i] == 0) {
+            if (!(underPrint[i] & kUntrusted) || alpha[i] == 0) {
                 continue;
             }
             std::uint8_t opened = 0;
@@ -510,6 +524,37 @@ void OpenUnderPrint(std::vector<std::uint8_t>& alpha, const std::vector<std::uin
                 }
             }
             alpha[i] = std::min(alpha[i], opened);
+        }
+    }
+}
+
+// A faint pixel stays only when it touches solid ink: the edge of a stroke, not the ripple that
+// JPEG leaves a pixel or two beside it. Beside black print (`print`, when given) the colour is
+// less sure, and "faint" and "solid" both reach higher.
+void TrimFaint(std::vector<std::uint8_t>& alpha, const std::vector<std::uint8_t>& print, int width,
+               int height)
+{
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::size_t i = std::size_t(y) * width + x;
+            const bool besidePrint = !print.empty() && (print[i] & kBesidePrint);
+            const std::uint8_t faint = besidePrint ? 128 : kRippleInk;
+            if (alpha[i] == 0 || alpha[i] >= faint) {
+                continue;
+            }
+            const std::uint8_t solid = besidePrint ? 200 : 128;
+            bool touches = false;
+            for (int dy = std::max(0, y - 1); dy <= std::min(height - 1, y + 1) && !touches; ++dy) {
+                for (int dx = std::max(0, x - 1); dx <= std::min(width - 1, x + 1); ++dx) {
+                    if (alpha[std::size_t(dy) * width + dx] >= solid) {
+                        touches = true;
+                        break;
+                    }
+                }
+            }
+            if (!touches) {
+                alpha[i] = 0;
+            }
         }
     }
 }
@@ -891,7 +936,7 @@ QImage CutSquare(const std::vector<std::uint8_t>& alpha, int width, int height, 
     for (int y = box.top; y <= box.bottom; ++y) {
         const std::uint8_t* row = alpha.data() + std::size_t(y) * width;
         for (int x = box.left; x <= box.right; ++x) {
-            if (row[x] == 0) {
+            if (row[x] < kPiecePixel) {
                 continue;
             }
             const double dx = x + 0.5 - cx, dy = y + 0.5 - cy;
@@ -1012,10 +1057,10 @@ Extraction ExtractSeal(const QImage& picture, InkChoice ink)
             std::uint8_t* under =
                 unmix.Layered() ? underPrint.data() + std::size_t(y) * width : nullptr;
             for (int x = 0; x < width; ++x) {
-                bool dark = false;
-                out[x] = unmix.Coverage(line[x], reciprocal[x], dark);
+                std::uint8_t print = 0;
+                out[x] = unmix.Coverage(line[x], reciprocal[x], print);
                 if (under) {
-                    under[x] = dark;
+                    under[x] = print;
                 }
             }
         }
@@ -1033,6 +1078,7 @@ Extraction ExtractSeal(const QImage& picture, InkChoice ink)
                        std::max(2, std::min(width, height) / 600));
     }
 
+    TrimFaint(alpha, underPrint, width, height);
     Pieces found(alpha, width, height);
     const std::optional<Box> box = KeepSeal(found);
     if (!box) {
