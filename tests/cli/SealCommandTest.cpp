@@ -1,11 +1,13 @@
 // velmrseal as a user runs it: the built executable in its own process, without a display.
 #include "tests/support/TestEnvironment.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
+#include <QPainter>
 #include <QProcess>
 #include <gtest/gtest.h>
 
@@ -369,12 +371,106 @@ TEST_F(SealCommandTest, AbsurdRecordsAreWrittenSmallerWithAMessage)
     EXPECT_LE(size.height(), 20000);
 }
 
+// A red ring with a bar through it, stamped on paper lit from one side, as a phone's JPEG;
+// `ink` false: the paper alone.
+QByteArray StampPhoto(bool ink)
+{
+    QImage photo(480, 360, QImage::Format_RGB32);
+    for (int x = 0; x < photo.width(); ++x) {
+        const int light = 244 - x / 12;
+        for (int y = 0; y < photo.height(); ++y)
+            photo.setPixel(x, y, qRgb(light, light - 4, light - 12));
+    }
+    if (ink) {
+        QPainter painter(&photo);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setCompositionMode(QPainter::CompositionMode_Multiply);
+        painter.setPen(QPen(QColor(230, 20, 30), 12));
+        painter.drawEllipse(QRectF(150, 90, 180, 180));
+        painter.drawLine(QPointF(200, 180), QPointF(280, 180));
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    photo.save(&buffer, "JPG", 90);
+    return bytes;
+}
+
+TEST_F(SealCommandTest, ExtractWritesTheSealAloneAtItsPrintResolution)
+{
+    const QString photo = Write(QStringLiteral("photo.jpg"), StampPhoto(true));
+    const QString paper = Write(QStringLiteral("paper.jpg"), StampPhoto(false));
+    const QString seal = Path(QStringLiteral("seal.png"));
+    const QString e = QStringLiteral("extract");
+    struct Case
+    {
+        QStringList arguments;
+        int status;
+        int dotsPerMetre;     // of the PNG written; 0: nothing written
+        QColor colour;        // of its pixels; invalid: red as measured
+        QString errorMention; // a text that standard error must contain
+    };
+    const Case cases[] = {
+        {{e, photo, u"-o"_s, seal}, 0, 26000, {}, {}},
+        {{e, photo, u"-o"_s, seal, u"--ink"_s, u"blue"_s, u"--dpi"_s, u"300"_s},
+         0,
+         11811,
+         QColor(0, 0, 255),
+         {}},
+        {{e, photo, u"--ink"_s, u"vermilion"_s, u"-o"_s, seal}, 0, 26000, QColor(227, 66, 52), {}},
+        {{e, paper, u"-o"_s, seal}, 1, 0, {}, u"インクが見つかりません"_s},
+        {{e, Path(u"missing.jpg"_s), u"-o"_s, seal}, 1, 0, {}, u"missing.jpg"_s},
+        {{e, photo}, 2, 0, {}, u"-o"_s},
+        {{e, photo, u"-o"_s, Path(u"seal.jpg"_s)}, 2, 0, {}, u"PNG"_s},
+        {{e, photo, u"-o"_s, seal, u"--ink"_s, u"green"_s}, 2, 0, {}, u"green"_s},
+        {{e, photo, u"-o"_s, seal, u"--dpi"_s, u"0"_s}, 2, 0, {}, u"--dpi"_s},
+        {{e, photo, u"-o"_s, seal, u"--format"_s, u"svg"_s}, 2, 0, {}, u"--format"_s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        QFile::remove(seal);
+        const SealRun run = Seal(c.arguments);
+        EXPECT_EQ(run.status, c.status) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(c.errorMention)) << run.err.toStdString();
+        if (c.dotsPerMetre == 0) {
+            EXPECT_FALSE(QFileInfo::exists(seal));
+            continue;
+        }
+        const QImage written(seal);
+        ASSERT_FALSE(written.isNull());
+        EXPECT_EQ(written.width(), written.height());
+        EXPECT_EQ(written.dotsPerMeterX(), c.dotsPerMetre);
+        EXPECT_TRUE(written.hasAlphaChannel());
+        const QImage argb = written.convertToFormat(QImage::Format_ARGB32);
+        int clear = 0, solid = 0;
+        for (int y = 0; y < argb.height(); ++y) {
+            for (int x = 0; x < argb.width(); ++x) {
+                const QRgb p = argb.pixel(x, y);
+                clear += qAlpha(p) == 0;
+                if (qAlpha(p) == 255) {
+                    ++solid;
+                    if (c.colour.isValid()) {
+                        EXPECT_EQ(p & 0xffffff, c.colour.rgb() & 0xffffff);
+                    } else {
+                        EXPECT_GT(qRed(p), 180);
+                        EXPECT_LT(qGreen(p), 80);
+                    }
+                }
+            }
+        }
+        EXPECT_GT(clear, argb.width() * argb.height() / 2);
+        EXPECT_GT(solid, 1000);
+    }
+    EXPECT_EQ(Entries(folder), QStringList({u"paper.jpg"_s, u"photo.jpg"_s}));
+}
+
 TEST_F(SealCommandTest, HelpIsJapaneseAndVersionNamesTheProgram)
 {
     const SealRun help = Seal({QStringLiteral("--help")});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains(QStringLiteral("使い方"))) << help.out.toStdString();
-    for (const char* option : {"--out-dir", "--format", "--dpi", "--date", "--background"})
+    for (const char* option :
+         {"--out-dir", "--format", "--dpi", "--date", "--background", "extract", "--ink"})
         EXPECT_TRUE(help.out.contains(QLatin1String(option))) << option;
     const SealRun version = Seal({QStringLiteral("--version")});
     EXPECT_EQ(version.status, 0);
