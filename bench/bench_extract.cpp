@@ -69,12 +69,18 @@ void BM_Extract1200x900(benchmark::State& state)
 {
     ExtractTiming(state, {1200, 900});
 }
-BENCHMARK(BM_Extract1200x900)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Extract1200x900)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 void BM_Extract4000x3000(benchmark::State& state)
 {
     ExtractTiming(state, {4000, 3000});
 }
-BENCHMARK(BM_Extract4000x3000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Extract4000x3000)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 } // namespace

@@ -6,10 +6,22 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <numeric>
 #include <thread>
+static std::chrono::steady_clock::time_point tlast;
+#define TIMER(n)                                                                                   \
+    do {                                                                                           \
+        auto now = std::chrono::steady_clock::now();                                               \
+        if (getenv("XT"))                                                                          \
+            fprintf(stderr, "%s %.1f\n", n,                                                        \
+                    std::chrono::duration<double, std::milli>(now - tlast).count());               \
+        tlast = now;                                                                               \
+    } while (0)
 #include <vector>
 
 // How a seal comes out of a picture:
@@ -55,6 +67,10 @@ constexpr float kSolid = 0.90f;
 // The density difference that noise and compression give a pixel of reflectance 1 (the darker, the
 // more: it is divided by the reflectance).
 constexpr float kColourNoise = 0.03f;
+// A grey layer (black print) from kLeastGrey on takes over the coverage from the ink's own
+// estimate, wholly from kMostGrey on.
+constexpr float kLeastGrey = 0.08f;
+constexpr float kMostGrey = 0.25f;
 // Under black print of more than this density a pixel's colour is mostly the compression's
 // (a JPEG keeps colour at half the resolution): there the ink must also be wide enough to be
 // more than a trace along the print.
@@ -118,13 +134,16 @@ class PaperMap
 public:
     explicit PaperMap(const QImage& rgb);
 
-    // The reciprocal of the paper's colour, channel by channel, along row `y`.
+    // The reciprocal of the paper's colour, channel by channel, along row `y`: one value for
+    // each block of 2^BlockShift() pixels (the paper changes little across one; a cell is at
+    // least 32 blocks wide), pixel x in reciprocal[x >> BlockShift()].
     void Row(int y, std::vector<Rgb>& reciprocal) const;
+    int BlockShift() const { return shift_; }
     // The median paper colour over the picture (0..255).
     Rgb Typical() const { return typical_; }
 
 private:
-    int width_ = 0, height_ = 0, cell_ = 0, columns_ = 0, rows_ = 0;
+    int width_ = 0, height_ = 0, cell_ = 0, columns_ = 0, rows_ = 0, shift_ = 0;
     std::vector<Rgb> cells_; // reciprocal paper colour per cell
     std::vector<int> left_;  // per pixel column: the cell column at its left
     std::vector<float> weight_;
@@ -224,13 +243,18 @@ PaperMap::PaperMap(const QImage& rgb) : width_(rgb.width()), height_(rgb.height(
     typical_ = {median(r), median(g), median(b)};
 
     // Columns: the cell centres at the left and the weight of the right one.
-    left_.resize(width_);
-    weight_.resize(width_);
-    for (int x = 0; x < width_; ++x) {
+    while ((2 << shift_) * 32 <= cell_) {
+        ++shift_;
+    }
+    const int blocks = ((width_ - 1) >> shift_) + 1;
+    left_.resize(blocks);
+    weight_.resize(blocks);
+    for (int block = 0; block < blocks; ++block) {
+        const int x = std::min(width_ - 1, (block << shift_) + (1 << shift_) / 2);
         const float position = (x + 0.5f) / cell_ - 0.5f;
         const int left = std::clamp(int(std::floor(position)), 0, std::max(0, columns_ - 2));
-        left_[x] = left;
-        weight_[x] = columns_ == 1 ? 0.0f : Clamp01(position - left);
+        left_[block] = left;
+        weight_[block] = columns_ == 1 ? 0.0f : Clamp01(position - left);
     }
 }
 
@@ -241,9 +265,9 @@ void PaperMap::Row(int y, std::vector<Rgb>& reciprocal) const
     const int bottom = std::min(top + 1, rows_ - 1);
     const float wy = rows_ == 1 ? 0.0f : Clamp01(position - top);
     Rgb column[2];
-    reciprocal.resize(width_);
+    reciprocal.resize(left_.size());
     int cached = -1;
-    for (int x = 0; x < width_; ++x) {
+    for (std::size_t x = 0; x < left_.size(); ++x) {
         const int left = left_[x];
         if (left != cached) {
             for (int i = 0; i < 2; ++i) {
@@ -298,7 +322,7 @@ std::optional<Ink> MeasureInk(const QImage& rgb, const PaperMap& paper)
         const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         for (int x = stride / 2; x < rgb.width(); x += stride) {
             ++samples;
-            const auto e = Absorption(line[x], reciprocal[x]);
+            const auto e = Absorption(line[x], reciprocal[x >> paper.BlockShift()]);
             const float most = std::max({e[0], e[1], e[2]});
             const float least = std::min({e[0], e[1], e[2]});
             if (most < 0.3f) {
@@ -379,6 +403,7 @@ private:
 
     std::array<float, 3> a_{};
     std::array<float, 3> w_{}; // the channels' weights in the coverage
+    float paperFloor_ = 1;
     float aNorm_ = 1;
     bool layered_ = false; // a coloured ink: black print is a separate layer
     int light_ = 0, dark_ = 0;
@@ -398,6 +423,10 @@ Unmixer::Unmixer(const Ink& ink)
     }
     w_ = a_;
     aNorm_ = 1.0f / std::max(1e-4f, w_[0] * a_[0] + w_[1] * a_[1] + w_[2] * a_[2]);
+    // Above this reflectance in every channel neither estimate reaches kFaint, and no grey layer
+    // shows (below the smallest grey that counts, 0.08): plain paper, told at once.
+    const float faintest = kFaint / std::max(1e-4f, (w_[0] + w_[1] + w_[2]) * aNorm_);
+    paperFloor_ = 1.0f - 0.999f * std::min(faintest, 1.0f - std::exp(-kLeastGrey));
     density_.resize(kReflectanceSteps);
     noise_.resize(kReflectanceSteps);
     for (int i = 0; i < kReflectanceSteps; ++i) {
@@ -440,6 +469,9 @@ std::uint8_t Unmixer::Coverage(QRgb p, const Rgb& reciprocal, std::uint8_t& prin
     const float r[3] = {std::clamp(qRed(p) * reciprocal.r, kDarkest, 1.0f),
                         std::clamp(qGreen(p) * reciprocal.g, kDarkest, 1.0f),
                         std::clamp(qBlue(p) * reciprocal.b, kDarkest, 1.0f)};
+    if (std::min({r[0], r[1], r[2]}) > paperFloor_) {
+        return 0;
+    }
     float alpha = ((1 - r[0]) * w_[0] + (1 - r[1]) * w_[1] + (1 - r[2]) * w_[2]) * aNorm_;
     if (layered_) {
         const float light = Density(r[light_]);
@@ -451,7 +483,7 @@ std::uint8_t Unmixer::Coverage(QRgb p, const Rgb& reciprocal, std::uint8_t& prin
         const float layered = coverageByDifference_[k];
         // What the ink does not explain in its lightest channel is a grey layer.
         const float grey = light - lightDensity_[int(layered * kCoverageSteps + 0.5f)];
-        const float w = Smoothstep(grey, 0.08f, 0.25f);
+        const float w = Smoothstep(grey, kLeastGrey, kMostGrey);
         alpha += (layered - alpha) * w;
         print = (grey > kUntrustedGrey ? kUntrusted : 0) | (grey > kPrintGrey ? kBesidePrint : 0);
     }
@@ -459,72 +491,52 @@ std::uint8_t Unmixer::Coverage(QRgb p, const Rgb& reciprocal, std::uint8_t& prin
     return std::uint8_t(alpha * 255 + 0.5f);
 }
 
-// Under black print, keeps only ink at least 2 × `radius` + 1 pixels wide: a grey opening (the
-// largest of the smallest values around) taken where the print is, so that the colour that JPEG
-// smears from the seal onto the print beside it does not become ink. Only the few inked pixels
-// under print need it, so the erosion is made only around them.
+// Under black print, keeps only ink at least five pixels wide: a grey opening (the largest of the
+// smallest values around) taken where the print is, so that the colour that JPEG smears from the
+// seal onto the print beside it (a few pixels, whatever the picture's size) does not become ink.
+// Few inked pixels lie under print: each is worked out on its own.
 void OpenUnderPrint(std::vector<std::uint8_t>& alpha, const std::vector<std::uint8_t>& underPrint,
-                    int width, int height, int radius)
+                    int width, int height)
 {
-    int left = width, top = height, right = -1, bottom = -1;
+    constexpr int kRadius = 2;
+    std::vector<std::pair<std::size_t, std::uint8_t>> opened;
+    auto at = [&](int x, int y) -> std::uint8_t {
+        return x < 0 || y < 0 || x >= width || y >= height ? 0 : alpha[std::size_t(y) * width + x];
+    };
     for (int y = 0; y < height; ++y) {
-        const std::uint8_t* a = alpha.data() + std::size_t(y) * width;
-        const std::uint8_t* u = underPrint.data() + std::size_t(y) * width;
+        const std::uint8_t* row = alpha.data() + std::size_t(y) * width;
+        const std::uint8_t* print = underPrint.data() + std::size_t(y) * width;
         for (int x = 0; x < width; ++x) {
-            if ((u[x] & kUntrusted) && a[x]) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y);
-            }
-        }
-    }
-    if (right < 0) {
-        return;
-    }
-    // The erosion over the needed pixels widened by the radius, separably.
-    const int ex0 = std::max(0, left - radius), ex1 = std::min(width - 1, right + radius);
-    const int ey0 = std::max(0, top - radius), ey1 = std::min(height - 1, bottom + radius);
-    const int ew = ex1 - ex0 + 1, eh = ey1 - ey0 + 1;
-    const int ry0 = std::max(0, ey0 - radius), ry1 = std::min(height - 1, ey1 + radius);
-    std::vector<std::uint8_t> rows(std::size_t(ew) * (ry1 - ry0 + 1)), eroded(std::size_t(ew) * eh);
-    for (int y = ry0; y <= ry1; ++y) {
-        const std::uint8_t* in = alpha.data() + std::size_t(y) * width;
-        std::uint8_t* out = rows.data() + std::size_t(y - ry0) * ew;
-        for (int x = ex0; x <= ex1; ++x) {
-            std::uint8_t m = in[x];
-            for (int d = std::max(0, x - radius); d <= std::min(width - 1, x + radius); ++d) {
-                m = std::min(m, in[d]);
-            }
-            out[x - ex0] = m;
-        }
-    }
-    for (int y = ey0; y <= ey1; ++y) {
-        std::uint8_t* out = eroded.data() + std::size_t(y - ey0) * ew;
-        std::fill_n(out, ew, std::uint8_t(255));
-        for (int d = std::max(ry0, y - radius); d <= std::min(ry1, y + radius); ++d) {
-            const std::uint8_t* in = rows.data() + std::size_t(d - ry0) * ew;
-            for (int x = 0; x < ew; ++x) {
-                out[x] = std::min(out[x], in[x]);
-            }
-        }
-    }
-    // The dilation of the erosion, only where the print is.
-    for (int y = top; y <= bottom; ++y) {
-        for (int x = left; x <= right; ++x) {
-            const std::size_t i = std::size_t(y) * width + x;
-            if (!(underPrint[i] & kUntrusted) || alpha[i] == 0) {
-                continue;
-            }
-            std::uint8_t opened = 0;
-            for (int dy = std::max(ey0, y - radius); dy <= std::min(ey1, y + radius); ++dy) {
-                const std::uint8_t* in = eroded.data() + std::size_t(dy - ey0) * ew;
-                for (int dx = std::max(ex0, x - radius); dx <= std::min(ex1, x + radius); ++dx) {
-                    opened = std::max(opened, in[dx - ex0]);
+            if (x + 8 <= width) {
+                std::uint64_t eight;
+                std::memcpy(&eight, row + x, 8);
+                if (eight == 0) {
+                    x += 7;
+                    continue;
                 }
             }
-            alpha[i] = std::min(alpha[i], opened);
+            if (row[x] == 0 || !(print[x] & kUntrusted)) {
+                continue;
+            }
+            std::uint8_t largest = 0;
+            for (int qy = y - kRadius; qy <= y + kRadius; ++qy) {
+                for (int qx = x - kRadius; qx <= x + kRadius; ++qx) {
+                    std::uint8_t smallest = 255;
+                    for (int ry = qy - kRadius; ry <= qy + kRadius && smallest > largest; ++ry) {
+                        for (int rx = qx - kRadius; rx <= qx + kRadius; ++rx) {
+                            smallest = std::min(smallest, at(rx, ry));
+                        }
+                    }
+                    largest = std::max(largest, smallest);
+                }
+            }
+            if (largest < row[x]) {
+                opened.emplace_back(std::size_t(y) * width + x, largest);
+            }
         }
+    }
+    for (const auto& [i, value] : opened) {
+        alpha[i] = value;
     }
 }
 
@@ -537,6 +549,14 @@ void TrimFaint(std::vector<std::uint8_t>& alpha, const std::vector<std::uint8_t>
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const std::size_t i = std::size_t(y) * width + x;
+            if (x + 8 <= width) {
+                std::uint64_t eight;
+                std::memcpy(&eight, alpha.data() + i, 8);
+                if (eight == 0) {
+                    x += 7;
+                    continue;
+                }
+            }
             const bool besidePrint = !print.empty() && (print[i] & kBesidePrint);
             const std::uint8_t faint = besidePrint ? 128 : kRippleInk;
             if (alpha[i] == 0 || alpha[i] >= faint) {
@@ -575,11 +595,19 @@ struct Piece
 constexpr std::uint8_t kPiecePixel = 77;
 constexpr std::uint8_t kPieceSolid = 128;
 
+// The pieces of ink: runs of pixels of coverage ≥ kPiecePixel along each row, joined to the runs
+// they touch (also diagonally) in the row above.
 class Pieces
 {
 public:
     explicit Pieces(const std::vector<std::uint8_t>& alpha, int width, int height);
-    std::vector<std::int32_t> labels; // 0: none; else index + 1 into `pieces`
+
+    struct Run
+    {
+        int y, left, right; // inclusive
+        std::int32_t piece; // index into `pieces`
+    };
+    std::vector<Run> runs; // row by row, left to right
     std::vector<Piece> pieces;
 
 private:
@@ -591,87 +619,78 @@ private:
         }
         return i;
     }
-    std::vector<std::int32_t> parent_;
+    std::vector<std::int32_t> parent_; // by run
 };
 
 Pieces::Pieces(const std::vector<std::uint8_t>& alpha, int width, int height)
 {
-    labels.assign(alpha.size(), 0);
-    parent_.push_back(0);
+    std::vector<qint64> solid;
+    std::vector<int> strongest;
+    std::size_t above = 0, aboveEnd = 0; // the previous row's runs
     for (int y = 0; y < height; ++y) {
         const std::uint8_t* row = alpha.data() + std::size_t(y) * width;
-        std::int32_t* label = labels.data() + std::size_t(y) * width;
-        const std::int32_t* above = y > 0 ? label - width : nullptr;
-        for (int x = 0; x < width; ++x) {
+        const std::size_t rowStart = runs.size();
+        for (int x = 0; x < width;) {
+            // Eight pixels of paper at a time.
+            if (x + 8 <= width) {
+                std::uint64_t eight;
+                std::memcpy(&eight, row + x, 8);
+                if (eight == 0) {
+                    x += 8;
+                    continue;
+                }
+            }
             if (row[x] < kPiecePixel) {
+                ++x;
                 continue;
             }
-            std::int32_t found = 0;
-            auto join = [&](std::int32_t other) {
-                if (other == 0) {
-                    return;
-                }
-                if (found == 0) {
-                    found = Find(other);
-                    return;
-                }
-                const std::int32_t a = Find(other);
-                if (a != found) {
-                    parent_[std::max(a, found)] = std::min(a, found);
-                    found = std::min(a, found);
-                }
-            };
-            if (x > 0) {
-                join(label[x - 1]);
+            const int left = x;
+            qint64 solidHere = 0;
+            int strongestHere = 0;
+            while (x < width && row[x] >= kPiecePixel) {
+                solidHere += row[x] >= kPieceSolid;
+                strongestHere = std::max<int>(strongestHere, row[x]);
+                ++x;
             }
-            if (above) {
-                if (x > 0) {
-                    join(above[x - 1]);
-                }
-                join(above[x]);
-                if (x + 1 < width) {
-                    join(above[x + 1]);
+            const auto index = std::int32_t(runs.size());
+            runs.push_back({y, left, x - 1, index});
+            parent_.push_back(index);
+            solid.push_back(solidHere);
+            strongest.push_back(strongestHere);
+            // Join the runs above that touch it.
+            while (above < aboveEnd && runs[above].right < left - 1) {
+                ++above;
+            }
+            for (std::size_t j = above; j < aboveEnd && runs[j].left <= x; ++j) {
+                const std::int32_t a = Find(std::int32_t(j)), b = Find(index);
+                if (a != b) {
+                    parent_[std::max(a, b)] = std::min(a, b);
                 }
             }
-            if (found == 0) {
-                found = std::int32_t(parent_.size());
-                parent_.push_back(found);
-            }
-            label[x] = found;
         }
+        above = rowStart;
+        aboveEnd = runs.size();
     }
-    // Flatten to consecutive pieces.
-    std::vector<std::int32_t> piece(parent_.size(), 0);
-    for (std::size_t i = 1; i < parent_.size(); ++i) {
+    // Number the pieces and gather what is known of them.
+    std::vector<std::int32_t> piece(runs.size(), -1);
+    for (std::size_t i = 0; i < runs.size(); ++i) {
         const std::int32_t root = Find(std::int32_t(i));
-        if (piece[root] == 0) {
-            pieces.emplace_back();
+        if (piece[root] < 0) {
             piece[root] = std::int32_t(pieces.size());
+            Piece p;
+            p.left = width;
+            p.top = height;
+            pieces.push_back(p);
         }
-        piece[i] = piece[root];
-    }
-    for (auto& p : pieces) {
-        p.left = width;
-        p.top = height;
-    }
-    for (int y = 0; y < height; ++y) {
-        const std::uint8_t* row = alpha.data() + std::size_t(y) * width;
-        std::int32_t* label = labels.data() + std::size_t(y) * width;
-        for (int x = 0; x < width; ++x) {
-            if (label[x] == 0) {
-                continue;
-            }
-            label[x] = piece[label[x]];
-            Piece& p = pieces[label[x] - 1];
-            p.left = std::min(p.left, x);
-            p.right = std::max(p.right, x);
-            p.top = std::min(p.top, y);
-            p.bottom = std::max(p.bottom, y);
-            p.strongest = std::max<int>(p.strongest, row[x]);
-            if (row[x] >= kPieceSolid) {
-                ++p.solid;
-            }
-        }
+        Run& run = runs[i];
+        run.piece = piece[root];
+        Piece& p = pieces[run.piece];
+        p.left = std::min(p.left, run.left);
+        p.right = std::max(p.right, run.right);
+        p.top = std::min(p.top, run.y);
+        p.bottom = std::max(p.bottom, run.y);
+        p.solid += solid[i];
+        p.strongest = std::max(p.strongest, strongest[i]);
     }
 }
 
@@ -729,11 +748,16 @@ void KeepNear(std::vector<std::uint8_t>& alpha, const Pieces& found, int width, 
 {
     const int rw = region.Width(), rh = region.Height();
     std::vector<std::uint8_t> distance(std::size_t(rw) * rh);
-    for (int y = 0; y < rh; ++y) {
-        const std::int32_t* label = found.labels.data() + std::size_t(region.top + y) * width;
-        for (int x = 0; x < rw; ++x) {
-            const std::int32_t l = label[region.left + x];
-            distance[std::size_t(y) * rw + x] = l != 0 && found.pieces[l - 1].kept ? 0 : 255;
+    std::fill(distance.begin(), distance.end(), std::uint8_t(255));
+    for (const Pieces::Run& run : found.runs) {
+        if (!found.pieces[run.piece].kept || run.y < region.top || run.y > region.bottom) {
+            continue;
+        }
+        const int left = std::max(run.left, region.left), right = std::min(run.right, region.right);
+        if (left <= right) {
+            std::fill_n(distance.data() + std::size_t(run.y - region.top) * rw +
+                            (left - region.left),
+                        right - left + 1, std::uint8_t(0));
         }
     }
     auto relax = [&](std::size_t i, std::size_t from) {
@@ -1048,6 +1072,7 @@ Extraction ExtractSeal(const QImage& picture, InkChoice ink)
     const Unmixer unmix(*measured);
     std::vector<std::uint8_t> alpha(std::size_t(width) * height);
     std::vector<std::uint8_t> underPrint(unmix.Layered() ? alpha.size() : 0);
+    const int shift = paper.BlockShift();
     auto cover = [&](int from, int to) {
         std::vector<Rgb> reciprocal;
         for (int y = from; y < to; ++y) {
@@ -1058,7 +1083,7 @@ Extraction ExtractSeal(const QImage& picture, InkChoice ink)
                 unmix.Layered() ? underPrint.data() + std::size_t(y) * width : nullptr;
             for (int x = 0; x < width; ++x) {
                 std::uint8_t print = 0;
-                out[x] = unmix.Coverage(line[x], reciprocal[x], print);
+                out[x] = unmix.Coverage(line[x], reciprocal[x >> shift], print);
                 if (under) {
                     under[x] = print;
                 }
@@ -1074,8 +1099,7 @@ Extraction ExtractSeal(const QImage& picture, InkChoice ink)
         cover(0, height);
     }
     if (unmix.Layered()) {
-        OpenUnderPrint(alpha, underPrint, width, height,
-                       std::max(2, std::min(width, height) / 600));
+        OpenUnderPrint(alpha, underPrint, width, height);
     }
 
     TrimFaint(alpha, underPrint, width, height);
