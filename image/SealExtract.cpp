@@ -6,22 +6,11 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <numeric>
 #include <thread>
-static std::chrono::steady_clock::time_point tlast;
-#define TIMER(n)                                                                                   \
-    do {                                                                                           \
-        auto now = std::chrono::steady_clock::now();                                               \
-        if (getenv("XT"))                                                                          \
-            fprintf(stderr, "%s %.1f\n", n,                                                        \
-                    std::chrono::duration<double, std::milli>(now - tlast).count());               \
-        tlast = now;                                                                               \
-    } while (0)
 #include <vector>
 
 // How a seal comes out of a picture:
