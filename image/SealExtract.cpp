@@ -43,6 +43,8 @@ namespace {
 // The grid's cells: the picture's shorter side in this many cells, at least kSmallestCell pixels.
 constexpr int kCellsOnShortSide = 8;
 constexpr int kSmallestCell = 8;
+// A cell whose channels differ from the typical paper's by more than this ratio is not paper.
+constexpr float kPaperTint = 1.3f;
 // The smallest picture a seal can be taken from, and the longest to shortest side.
 constexpr int kSmallestSide = 16;
 constexpr double kMostElongated = 6.0;
@@ -187,49 +189,80 @@ PaperMap::PaperMap(const QImage& rgb) : width_(rgb.width()), height_(rgb.height(
         }
     }
 
+    auto median = [](std::vector<float>& v) {
+        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+        return v[v.size() / 2];
+    };
+    std::vector<float> r, g, b;
+    for (const Rgb& p : paper) {
+        r.push_back(p.r);
+        g.push_back(p.g);
+        b.push_back(p.b);
+    }
+    typical_ = {median(r), median(g), median(b)};
+
+    // Light and shadow change every channel alike; a cell whose colour is off the typical paper's
+    // by more than that is ink (a seal's solid part), and takes its neighbours' paper instead.
+    std::vector<char> good(paper.size());
+    bool anyGood = false;
+    for (std::size_t i = 0; i < paper.size(); ++i) {
+        const float qr = paper[i].r / std::max(1.0f, typical_.r);
+        const float qg = paper[i].g / std::max(1.0f, typical_.g);
+        const float qb = paper[i].b / std::max(1.0f, typical_.b);
+        good[i] = std::max({qr, qg, qb}) <= kPaperTint * std::min({qr, qg, qb});
+        anyGood = anyGood || good[i];
+    }
+    for (bool filling = anyGood; filling;) {
+        filling = false;
+        std::vector<char> filled = good;
+        for (int cy = 0; cy < rows_; ++cy) {
+            for (int cx = 0; cx < columns_; ++cx) {
+                const std::size_t i = std::size_t(cy) * columns_ + cx;
+                if (good[i]) {
+                    continue;
+                }
+                Rgb sum;
+                int n = 0;
+                for (int ny = std::max(0, cy - 1); ny <= std::min(rows_ - 1, cy + 1); ++ny) {
+                    for (int nx = std::max(0, cx - 1); nx <= std::min(columns_ - 1, cx + 1); ++nx) {
+                        const std::size_t j = std::size_t(ny) * columns_ + nx;
+                        if (good[j]) {
+                            sum = {sum.r + paper[j].r, sum.g + paper[j].g, sum.b + paper[j].b};
+                            ++n;
+                        }
+                    }
+                }
+                if (n > 0) {
+                    paper[i] = {sum.r / n, sum.g / n, sum.b / n};
+                    filled[i] = true;
+                } else {
+                    filling = true; // next round, from the cells filled in this one
+                }
+            }
+        }
+        good.swap(filled);
+    }
+
     // A 3 × 3 median, channel by channel.
     cells_.resize(paper.size());
-    std::vector<float> r, g, b;
     for (int cy = 0; cy < rows_; ++cy) {
         for (int cx = 0; cx < columns_; ++cx) {
             r.clear();
             g.clear();
             b.clear();
-            for (int dy = -1; dy <= 1; ++dy) {
-                for (int dx = -1; dx <= 1; ++dx) {
-                    const int ny = cy + dy, nx = cx + dx;
-                    if (ny < 0 || nx < 0 || ny >= rows_ || nx >= columns_) {
-                        continue;
-                    }
+            for (int ny = std::max(0, cy - 1); ny <= std::min(rows_ - 1, cy + 1); ++ny) {
+                for (int nx = std::max(0, cx - 1); nx <= std::min(columns_ - 1, cx + 1); ++nx) {
                     const Rgb& p = paper[std::size_t(ny) * columns_ + nx];
                     r.push_back(p.r);
                     g.push_back(p.g);
                     b.push_back(p.b);
                 }
             }
-            auto median = [](std::vector<float>& v) {
-                std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-                return v[v.size() / 2];
-            };
             const Rgb m{median(r), median(g), median(b)};
             cells_[std::size_t(cy) * columns_ + cx] = {
                 1.0f / std::max(m.r, 1.0f), 1.0f / std::max(m.g, 1.0f), 1.0f / std::max(m.b, 1.0f)};
-            paper[std::size_t(cy) * columns_ + cx] = m;
         }
     }
-    r.clear();
-    g.clear();
-    b.clear();
-    for (const Rgb& p : paper) {
-        r.push_back(p.r);
-        g.push_back(p.g);
-        b.push_back(p.b);
-    }
-    auto median = [](std::vector<float>& v) {
-        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-        return v[v.size() / 2];
-    };
-    typical_ = {median(r), median(g), median(b)};
 
     // Columns: the cell centres at the left and the weight of the right one.
     while ((2 << shift_) * 32 <= cell_) {
@@ -1043,7 +1076,7 @@ Extraction ExtractSeal(const QImage& picture, InkChoice ink)
     const Rgb typical = paper.Typical();
     const float brightest = std::max({typical.r, typical.g, typical.b});
     const float darkest = std::min({typical.r, typical.g, typical.b});
-    if (brightest < 40 || darkest < 0.45f * brightest) {
+    if (brightest < 40 || darkest < 0.3f * brightest) {
         extraction.error =
             QStringLiteral("画像に紙の部分が見つかりません (全体がインクか暗い色です)。"
                            "印影の周りに白い紙が写った画像を選んでください。");
