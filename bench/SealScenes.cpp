@@ -349,6 +349,17 @@ std::vector<SealScene> MakeSealScenes()
     return set;
 }
 
+SealScene MakeSealScene(std::size_t index)
+{
+    const Recipe& recipe = kRecipes[index];
+    return Make(recipe, recipe.canvas, recipe.sealPixels);
+}
+
+std::size_t SealSceneCount()
+{
+    return std::size(kRecipes);
+}
+
 SealScene MakeTimingScene(QSize size)
 {
     return Make(kRecipes[0], size, std::min(size.width(), size.height()) / 3);
@@ -403,12 +414,13 @@ SceneScore ScoreExtraction(const SealScene& scene, const image::Extraction& extr
         }
         return sum;
     };
+    constexpr int kSearch = 2;
     const QPointF cs = Centroid(alpha, sw), cr = Centroid(truth, rw);
     const int gx = int(std::lround(cr.x() - cs.x())), gy = int(std::lround(cr.y() - cs.y()));
     double best = 1e300;
     int bx = gx, by = gy;
-    for (int dy = gy - 4; dy <= gy + 4; ++dy) {
-        for (int dx = gx - 4; dx <= gx + 4; ++dx) {
+    for (int dy = gy - kSearch; dy <= gy + kSearch; ++dy) {
+        for (int dx = gx - kSearch; dx <= gx + kSearch; ++dx) {
             const double sum = errorAt(float(dx), float(dy));
             if (sum < best) {
                 best = sum;
@@ -490,15 +502,23 @@ double HueThresholdError(const SealScene& scene)
         const auto* line = reinterpret_cast<const QRgb*>(scene.picture.constScanLine(y));
         const auto* truth = reinterpret_cast<const QRgb*>(scene.truthInScene.constScanLine(y));
         for (int x = 0; x < scene.picture.width(); ++x) {
-            const QColor c(line[x]);
+            // HSV, as every image library computes it.
+            const int r = qRed(line[x]), g = qGreen(line[x]), b = qBlue(line[x]);
+            const int most = std::max({r, g, b}), least = std::min({r, g, b});
+            const float value = most / 255.0f;
+            const float saturation = most > 0 ? float(most - least) / most : 0.0f;
             bool ink = false;
             if (black) {
-                ink = c.valueF() < 0.35f && c.hsvSaturationF() < 0.3f;
-            } else {
-                const float hue = std::max(0.0f, c.hsvHueF()) * 360.0f;
+                ink = value < 0.35f && saturation < 0.3f;
+            } else if (most > least) {
+                const float span = float(most - least);
+                float hue = most == r   ? 60.0f * (g - b) / span
+                            : most == g ? 120.0f + 60.0f * (b - r) / span
+                                        : 240.0f + 60.0f * (r - g) / span;
+                hue = hue < 0 ? hue + 360.0f : hue;
                 float distance = std::abs(hue - inkHue);
                 distance = std::min(distance, 360.0f - distance);
-                ink = distance <= 20.0f && c.hsvSaturationF() >= 0.35f && c.valueF() >= 0.2f;
+                ink = distance <= 20.0f && saturation >= 0.35f && value >= 0.2f;
             }
             const float t = qAlpha(truth[x]) / 255.0f;
             error += std::abs((ink ? 1.0f : 0.0f) - t);

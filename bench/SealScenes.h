@@ -29,8 +29,10 @@ struct SealScene
                                 // truthStraightened rather than the turned truth
 };
 
-// The benchmark set.
+// The benchmark set, or one picture of it.
 std::vector<SealScene> MakeSealScenes();
+SealScene MakeSealScene(std::size_t index);
+std::size_t SealSceneCount();
 // The first scene of the set drawn on a canvas of `size` (the seal a third of its shorter side):
 // pictures for timing.
 SealScene MakeTimingScene(QSize size);
@@ -48,7 +50,7 @@ struct SceneScore
 // back upright by the scene's true angle when the scene has a square outline (the extraction
 // straightens it: the truth then goes through the same bilinear resampling, and an error in the
 // angle the extraction found still counts), with the truth in the scene otherwise. Alignment: the
-// result's alpha centroid is put on the reference's centroid, then the whole-pixel shift within ±4
+// result's alpha centroid is put on the reference's centroid, then the whole-pixel shift within ±2
 // pixels that gives the smallest Σ|α − truth| is kept (for a straightened result, which lies
 // between whole pixels, refined to a quarter pixel with the truth sampled bilinearly). Truth that
 // falls outside the result counts as missed.
