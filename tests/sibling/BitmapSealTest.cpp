@@ -277,6 +277,31 @@ TEST_F(BitmapSeal, RegisteredAndImportedItHasTheSamePixels)
     EXPECT_EQ(main->Documents().size(), windows);
 }
 
+// A seal taken out of a photo has alpha; the Velmor program gets it laid over white paper, as a
+// 24-bit BMP like every picture it was ever given.
+TEST_F(BitmapSeal, ASealWithAlphaRegistersOnWhite)
+{
+    seal::TMDIChild* document = NewBitmap(200, 200);
+    QImage seal(200, 200, QImage::Format_ARGB32);
+    seal.fill(qRgba(0, 0, 0, 0));
+    for (int y = 50; y < 150; ++y)
+        for (int x = 50; x < 150; ++x)
+            seal.setPixel(x, y, qRgba(220, 30, 40, x < 100 ? 255 : 128));
+    document->MakeUndoCopy();
+    document->TakePicture(image::ImgKitFromQImageWithAlpha(seal));
+    ASSERT_TRUE(image::ImgKitHasAlpha(document->ImageHandle));
+    AnswerName(u"透過"_s);
+    Register();
+    ASSERT_EQ(Bitmap1(), u"透過.bmp"_s);
+    const QByteArray file = ReadFile(InInstall(u"透過.bmp"_s));
+    ASSERT_GT(file.size(), 30);
+    EXPECT_EQ(file[28], 24) << "24 bits a pixel";
+    const QImage written(InInstall(u"透過.bmp"_s));
+    EXPECT_EQ(written.pixel(0, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(written.pixel(60, 60), qRgb(220, 30, 40));
+    EXPECT_EQ(written.pixel(120, 60), qRgb(237, 142, 147)) << "half the ink over white";
+}
+
 TEST_F(BitmapSeal, ImportRefusesNamesThatAreNotAFileOfTheInstallFolder)
 {
     WriteFile(InInstall(u"real.bmp"_s), "");
