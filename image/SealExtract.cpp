@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -17,9 +16,11 @@
 //
 // 1. The paper. The picture is cut into a coarse grid; in each cell the brightest fifth of the
 //    pixels (by the sum of the channels) is averaged, which is the paper however much ink, text or
-//    grain the cell holds. A 3 × 3 median over the grid drops cells that are mostly ink; the grid
-//    is interpolated bilinearly, so lighting gradients, shadows and a tint all divide out: every
-//    pixel becomes a reflectance relative to its own paper (1 = paper, 0 = black).
+//    grain the cell holds. Light and shadow scale every channel alike, so a cell coloured off the
+//    typical paper is solid ink and takes its neighbours' paper; a 3 × 3 median over the grid
+//    smooths the rest. The grid is interpolated bilinearly, so lighting gradients, shadows and a
+//    tint all divide out: every pixel becomes a reflectance relative to its own paper (1 = paper,
+//    0 = black).
 // 2. The ink. Among strongly absorbing pixels, the coloured ones are grouped by hue; the biggest
 //    group's strongest pixels give the ink's absorption (1 − reflectance per channel). Without
 //    enough coloured pixels the ink is black, from the neutral ones.
@@ -136,7 +137,7 @@ public:
 private:
     int width_ = 0, height_ = 0, cell_ = 0, columns_ = 0, rows_ = 0, shift_ = 0;
     std::vector<Rgb> cells_; // reciprocal paper colour per cell
-    std::vector<int> left_;  // per pixel column: the cell column at its left
+    std::vector<int> left_;  // per block of pixels: the cell column at its left
     std::vector<float> weight_;
     Rgb typical_;
 };
@@ -423,11 +424,10 @@ private:
     static int Step(float reflectance) { return int(reflectance * (kReflectanceSteps - 1) + 0.5f); }
     float Density(float reflectance) const { return density_[Step(reflectance)]; }
 
-    std::array<float, 3> a_{};
-    std::array<float, 3> w_{}; // the channels' weights in the coverage
-    float paperFloor_ = 1;
-    float aNorm_ = 1;
-    bool layered_ = false; // a coloured ink: black print is a separate layer
+    std::array<float, 3> a_{}; // the ink's absorption
+    float aNorm_ = 1;          // 1 / |a|²
+    float paperFloor_ = 1;     // above it in every channel a pixel is plain paper
+    bool layered_ = false;     // a coloured ink: black print is a separate layer
     int light_ = 0, dark_ = 0;
     std::vector<float> density_;              // by reflectance
     std::vector<float> noise_;                // kColourNoise / reflectance, by reflectance
@@ -443,11 +443,10 @@ Unmixer::Unmixer(const Ink& ink)
     for (int c = 0; c < 3; ++c) {
         a_[c] = std::clamp(ink.absorption[c], 0.0f, 1.0f - kDarkest);
     }
-    w_ = a_;
-    aNorm_ = 1.0f / std::max(1e-4f, w_[0] * a_[0] + w_[1] * a_[1] + w_[2] * a_[2]);
+    aNorm_ = 1.0f / std::max(1e-4f, a_[0] * a_[0] + a_[1] * a_[1] + a_[2] * a_[2]);
     // Above this reflectance in every channel neither estimate reaches kFaint, and no grey layer
     // shows (below the smallest grey that counts, 0.08): plain paper, told at once.
-    const float faintest = kFaint / std::max(1e-4f, (w_[0] + w_[1] + w_[2]) * aNorm_);
+    const float faintest = kFaint / std::max(1e-4f, (a_[0] + a_[1] + a_[2]) * aNorm_);
     paperFloor_ = 1.0f - 0.999f * std::min(faintest, 1.0f - std::exp(-kLeastGrey));
     density_.resize(kReflectanceSteps);
     noise_.resize(kReflectanceSteps);
@@ -494,7 +493,7 @@ std::uint8_t Unmixer::Coverage(QRgb p, const Rgb& reciprocal, std::uint8_t& prin
     if (std::min({r[0], r[1], r[2]}) > paperFloor_) {
         return 0;
     }
-    float alpha = ((1 - r[0]) * w_[0] + (1 - r[1]) * w_[1] + (1 - r[2]) * w_[2]) * aNorm_;
+    float alpha = ((1 - r[0]) * a_[0] + (1 - r[1]) * a_[1] + (1 - r[2]) * a_[2]) * aNorm_;
     if (layered_) {
         const float light = Density(r[light_]);
         // Dark pixels carry little of their colour: what a camera's noise and compression can
