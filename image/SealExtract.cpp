@@ -59,6 +59,8 @@ constexpr float kSolid = 0.90f;
 // The density difference that noise and compression give a pixel of reflectance 1 (the darker, the
 // more: it is divided by the reflectance).
 constexpr float kColourNoise = 0.03f;
+// Coverage that a dark channel saturated under print makes full ink.
+constexpr float kSaturatedEvidence = 0.2f;
 // A grey layer (black print) from kLeastGrey on takes over the coverage from the ink's own
 // estimate, wholly from kMostGrey on.
 constexpr float kLeastGrey = 0.08f;
@@ -501,7 +503,13 @@ std::uint8_t Unmixer::Coverage(QRgb p, const Rgb& reciprocal, std::uint8_t& prin
         const float noise = noise_[Step(r[light_])];
         const float difference = std::max(0.0f, Density(r[dark_]) - light - noise);
         const int k = std::min(kCoverageSteps, int(difference / differenceStep_ + 0.5f));
-        const float layered = coverageByDifference_[k];
+        float layered = coverageByDifference_[k];
+        // A dark channel at the darkest a camera tells apart, under a lighter one: the ink is
+        // there and the print darkens it past measuring (the difference only bounds it from
+        // below): full ink.
+        if (layered > kSaturatedEvidence) {
+            layered += (1 - layered) * Smoothstep(-r[dark_], -2 * kDarkest, -kDarkest);
+        }
         // What the ink does not explain in its lightest channel is a grey layer.
         const float grey = light - lightDensity_[int(layered * kCoverageSteps + 0.5f)];
         const float w = Smoothstep(grey, kLeastGrey, kMostGrey);
