@@ -80,6 +80,9 @@ enum PrintFlag : std::uint8_t
     kUntrusted = 1,  // under print darker than kUntrustedGrey
     kBesidePrint = 2 // under print darker than kPrintGrey
 };
+// About this many pixels are looked at to measure the ink, and to find a square outline's tilt.
+constexpr double kInkSamples = 100000.0;
+constexpr double kTiltSamples = 120000.0;
 // From this many pixels on, the coverage is worked out in two threads.
 constexpr qint64 kPixelsWorthAThread = 400000;
 // The margin around the seal, as a part of its size, on each side.
@@ -330,7 +333,7 @@ std::array<float, 3> Absorption(QRgb p, const Rgb& reciprocal)
 std::optional<Ink> MeasureInk(const QImage& rgb, const PaperMap& paper)
 {
     const qint64 pixels = qint64(rgb.width()) * rgb.height();
-    const int stride = std::max(1, int(std::sqrt(double(pixels) / 400000.0)));
+    const int stride = std::max(1, int(std::lround(std::sqrt(double(pixels) / kInkSamples))));
     struct Sample
     {
         std::array<float, 3> e;
@@ -862,7 +865,7 @@ Straightening FindTilt(const std::vector<std::uint8_t>& alpha, int width, const 
 {
     std::vector<std::pair<float, float>> points;
     const qint64 area = qint64(box.Width()) * box.Height();
-    const int stride = std::max(1, int(std::sqrt(double(area) / 120000.0)));
+    const int stride = std::max(1, int(std::lround(std::sqrt(double(area) / kTiltSamples))));
     const float cx = (box.left + box.right) / 2.0f, cy = (box.top + box.bottom) / 2.0f;
     for (int y = box.top; y <= box.bottom; y += stride) {
         const std::uint8_t* row = alpha.data() + std::size_t(y) * width;
@@ -906,7 +909,7 @@ Straightening FindTilt(const std::vector<std::uint8_t>& alpha, int width, const 
     }
     // Finer, with bins of about a pixel.
     const double coarse = best;
-    bin = std::max(1.0f, size / 600.0f);
+    bin = std::max({1.0f, size / 600.0f, float(stride)});
     bins = int(size * 1.5f / bin) + 2;
     hx.resize(bins);
     hy.resize(bins);
