@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cmath>
+#include <span>
+
 namespace velmr::output {
 namespace {
 
@@ -73,6 +76,18 @@ std::optional<calendar::LocalDate> ParseDay(QStringView text)
     return date;
 }
 
+// A picture's print resolution as a bitmap seal's: 153 pixels per cm when its header says so (a
+// seal written at the date seal's resolution), otherwise 260.
+std::int32_t PrintResolutionOf(image::ImgKitImage handle)
+{
+    const std::span<const std::uint8_t> dib = image::ImgKitLock(handle);
+    if (dib.size() < 28)
+        return 0;
+    const std::uint32_t perMetre = std::uint32_t(dib[24]) | std::uint32_t(dib[25]) << 8 |
+                                   std::uint32_t(dib[26]) << 16 | std::uint32_t(dib[27]) << 24;
+    return std::abs(perMetre / 100.0 - kLargeSealPixelsPerCm) < 1.0 ? 1 : 0;
+}
+
 LoadedSeal LoadSealFile(const QString& path, const calendar::LocalDate& day)
 {
     const QFileInfo info(path);
@@ -85,22 +100,21 @@ LoadedSeal LoadSealFile(const QString& path, const calendar::LocalDate& day)
         return LoadFormatFile(path, true, day);
     if (extension == QLatin1String(".mkd"))
         return LoadFormatFile(path, false, day);
-    if (extension == QLatin1String(".bmp") || extension == QLatin1String(".jpg") ||
-        extension == QLatin1String(".jpeg")) {
+    if (seal::IsPictureExtension(extension)) {
         const image::ImgKitImage handle = image::ImgKitFileLoad(path, QString(), QString());
         if (handle == 0) {
-            return Failure(
-                path, QStringLiteral(
-                          "画像を読み込めませんでした（BMP・JPEGとして読めないか壊れています）"));
+            return Failure(path, QStringLiteral("画像を読み込めませんでした（BMP・JPEG・PNG・TIFF・"
+                                                "WebPとして読めないか壊れています）"));
         }
         QImage picture = image::ImgKitToQImage(handle);
+        const std::int32_t resolution = PrintResolutionOf(handle);
         image::ImgKitMemFree(handle);
         if (picture.isNull())
             return Failure(path, QStringLiteral("画像を読み込めませんでした"));
-        return {BitmapSeal{std::move(picture), 0}, {}};
+        return {BitmapSeal{std::move(picture), resolution}, {}};
     }
-    return Failure(
-        path, QStringLiteral("印影のファイルではありません（.mkn、.mkd、.bmp、.jpg を読めます）"));
+    return Failure(path, QStringLiteral("印影のファイルではありません（.mkn、.mkd、.bmp、.jpg、"
+                                        ".png、.tif、.webp を読めます）"));
 }
 
 } // namespace velmr::output

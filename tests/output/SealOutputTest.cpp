@@ -477,14 +477,32 @@ TEST_F(SealOutputTest, LoadsSealFilesAndNamesTheBadOnes)
     ASSERT_TRUE(loadedPicture.source);
     EXPECT_EQ(std::get<BitmapSeal>(*loadedPicture.source).picture.size(), QSize(300, 200));
 
+    // A transparent seal written as PNG (as the extraction writes it) keeps its alpha and its print
+    // resolution.
+    for (const auto& [pixelsPerCm, resolution] : {std::pair{153, 1}, {260, 0}, {0, 0}}) {
+        QImage seal(40, 40, QImage::Format_ARGB32);
+        seal.fill(Qt::transparent);
+        seal.setPixelColor(20, 20, QColor(200, 30, 30));
+        seal.setDotsPerMeterX(pixelsPerCm * 100);
+        seal.setDotsPerMeterY(pixelsPerCm * 100);
+        ASSERT_TRUE(seal.save(path("seal.png")));
+        const LoadedSeal loaded = LoadSealFile(path("seal.png"), kMayDay);
+        ASSERT_TRUE(loaded.source) << loaded.error.toStdString();
+        const BitmapSeal& bitmap = std::get<BitmapSeal>(*loaded.source);
+        EXPECT_EQ(bitmap.resolution, resolution) << pixelsPerCm;
+        EXPECT_EQ(bitmap.picture.pixelColor(0, 0).alpha(), 0);
+        EXPECT_EQ(bitmap.picture.pixelColor(20, 20), QColor(200, 30, 30));
+    }
+
     velmr::test::WriteFile(path("short.mkn"), QByteArray(100, 'x'));
     velmr::test::WriteFile(path("short.mkd"), QByteArray(223, '\0'));
     velmr::test::WriteFile(path("empty.mkn"), QByteArray());
     velmr::test::WriteFile(path("bad.bmp"), QByteArray::fromHex("424d1000000067617262616765"));
     velmr::test::WriteFile(path("bad.jpg"), QByteArray::fromHex("ffd8ffe000107472756e63"));
     velmr::test::WriteFile(path("notes.txt"), QByteArray("text"));
+    velmr::test::WriteFile(path("bad.png"), QByteArray::fromHex("89504e470d0a1a0a0000"));
     QDir(folder).mkdir(QStringLiteral("folder.mkn"));
-    for (const char* bad : {"short.mkn", "short.mkd", "empty.mkn", "bad.bmp", "bad.jpg",
+    for (const char* bad : {"short.mkn", "short.mkd", "empty.mkn", "bad.bmp", "bad.jpg", "bad.png",
                             "notes.txt", "folder.mkn", "missing.mkd"}) {
         const LoadedSeal loaded = LoadSealFile(path(bad), kMayDay);
         EXPECT_FALSE(loaded.source) << bad;
