@@ -2,18 +2,21 @@
 
 #include "calendar/CalendarDate.h"
 #include "output/SealOutput.h"
+#include "stamp/PdfStamp.h"
 
+#include <QPointF>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
 #include <variant>
+#include <vector>
 
 class QTextStream;
 
-// The velmrseal command line: seal files rendered to pictures at their true size, and the file
-// manager's thumbnails. The executable is a thin shell around RunSealCommand, so that tests run
-// the same logic.
+// The velmrseal command line: seal files rendered to pictures at their true size, the file
+// manager's thumbnails, and seals stamped on PDF documents. The executable is a thin shell around
+// RunSealCommand, so that tests run the same logic.
 namespace velmr::cli {
 
 // Exit statuses.
@@ -44,6 +47,25 @@ struct ThumbnailJob
     int size = 0;
 };
 
+// One seal placed by `velmrseal stamp`: a --seal group with its --page, --at and --rotate.
+struct StampGroup
+{
+    QString seal;             // the seal file
+    int page = 0;             // 0-based, or stamp::kEveryPage (--page all)
+    QPointF atMm;             // the seal's centre from the page's visible top-left corner
+    double rotationDeg = 0.0; // clockwise as seen
+};
+
+// `velmrseal stamp IN.pdf --seal FILE --page N|all --at X,Y [--rotate DEG] ... -o OUT.pdf`.
+struct StampJob
+{
+    QString input;
+    QString output;
+    std::vector<StampGroup> groups;
+    calendar::LocalDate day; // printed by date seals
+    QByteArray password;     // of an encrypted document
+};
+
 enum class InfoRequest
 {
     Help,
@@ -56,7 +78,7 @@ struct UsageError
     QString message;
 };
 
-using Invocation = std::variant<RenderJob, ThumbnailJob, InfoRequest, UsageError>;
+using Invocation = std::variant<RenderJob, ThumbnailJob, StampJob, InfoRequest, UsageError>;
 
 // Reads the arguments (the program's name first). Dates default to `today`.
 Invocation ParseCommandLine(const QStringList& arguments, const calendar::LocalDate& today);
@@ -72,6 +94,7 @@ QString OutputPathFor(const RenderJob& job, const QString& input);
 // Runs a job; messages go to `err`, one line each, naming the file and the reason.
 int RunRender(const RenderJob& job, QTextStream& err);
 int RunThumbnail(const ThumbnailJob& job, QTextStream& err);
+int RunStamp(const StampJob& job, QTextStream& err);
 
 // The whole command: parses `arguments`, prints help or version to `out`, runs the job. Needs a
 // QGuiApplication (the seals' texts are drawn with the system's fonts).

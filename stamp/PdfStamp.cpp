@@ -310,7 +310,7 @@ Stamped StampPdf(const QByteArray& original, const QByteArray& password,
     try {
         const int pageCount = document.GetPageCount();
         for (const Stamp& stamp : request.stamps) {
-            if (stamp.page < 0 || stamp.page >= pageCount) {
+            if (stamp.page != kEveryPage && (stamp.page < 0 || stamp.page >= pageCount)) {
                 return Failure(QStringLiteral("%1 ページ目はありません (この PDF は %2 ページです)")
                                    .arg(stamp.page + 1)
                                    .arg(pageCount));
@@ -338,7 +338,13 @@ Stamped StampPdf(const QByteArray& original, const QByteArray& password,
 
         std::map<int, std::vector<const Stamp*>> byPage;
         for (const Stamp& stamp : request.stamps) {
-            byPage[stamp.page].push_back(&stamp);
+            if (stamp.page == kEveryPage) {
+                for (int page = 0; page < pageCount; ++page) {
+                    byPage[page].push_back(&stamp);
+                }
+            } else {
+                byPage[stamp.page].push_back(&stamp);
+            }
         }
         StreamPool pool(document);
         for (const auto& [page, stamps] : byPage) {
