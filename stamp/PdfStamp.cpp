@@ -120,24 +120,60 @@ PageFrame FrameOf(PdfMemDocument& document, PdfObject* page)
     return MakePageFrame(media, crop, rotate, userUnit);
 }
 
-// The page's own resource dictionary, made from the inherited one when it has none.
-PdfDictionary& OwnResources(PdfMemDocument& document, PdfObject* page)
+// The resource dictionaries the stamps are named in. A dictionary of its own that the page
+// shares with other stamped pages is changed once for them all. Otherwise the page (written
+// again anyway for its new contents) gets a new dictionary, a copy of its own or inherited one,
+// and pages whose dictionaries hold the same entries (as a writer that gives every page a
+// dictionary of its own makes them) get the same new one: the file then grows by a reference on
+// each page rather than by a dictionary.
+class ResourcesToName
 {
-    PdfDictionary& dictionary = page->GetDictionary();
-    if (PdfObject* own = Resolved(document, dictionary.GetKey(PdfName("Resources")));
-        own && own->IsDictionary()) {
-        return own->GetDictionary();
-    }
-    PdfDictionary copy;
-    if (PdfObject* parent = Resolved(document, dictionary.GetKey(PdfName("Parent")))) {
-        if (PdfObject* inherited = Inherited(document, parent, "Resources");
-            inherited && inherited->IsDictionary()) {
-            copy = inherited->GetDictionary();
+public:
+    explicit ResourcesToName(PdfMemDocument& document) : document_(document) {}
+
+    // Notes the pages that will be stamped, before For() is asked.
+    void Count(PdfObject* page)
+    {
+        if (const PdfObject* value = page->GetDictionary().GetKey(PdfName("Resources"));
+            value && value->IsReference()) {
+            ++sharing_[value->GetReference()];
         }
     }
-    dictionary.AddKey(PdfName("Resources"), copy);
-    return dictionary.GetKey(PdfName("Resources"))->GetDictionary();
-}
+
+    PdfDictionary& For(PdfObject* page)
+    {
+        PdfDictionary& dictionary = page->GetDictionary();
+        PdfObject* value = dictionary.GetKey(PdfName("Resources"));
+        PdfObject* own = Resolved(document_, value);
+        if (own && own->IsDictionary() && value->IsReference()) {
+            const auto shared = sharing_.find(value->GetReference());
+            if (shared != sharing_.end() && shared->second > 1) {
+                return own->GetDictionary();
+            }
+        }
+        PdfObject empty{PdfDictionary()};
+        PdfObject* source = own && own->IsDictionary() ? own : nullptr;
+        if (!source) {
+            PdfObject* parent = Resolved(document_, dictionary.GetKey(PdfName("Parent")));
+            PdfObject* inherited = parent ? Inherited(document_, parent, "Resources") : nullptr;
+            source = inherited && inherited->IsDictionary() ? inherited : &empty;
+        }
+        std::string entries;
+        source->ToString(entries, ePdfWriteMode_Compact);
+        auto made = made_.find(entries);
+        if (made == made_.end()) {
+            PdfObject* copy = document_.GetObjects().CreateObject(source->GetDictionary());
+            made = made_.emplace(entries, copy).first;
+        }
+        dictionary.AddKey(PdfName("Resources"), made->second->Reference());
+        return made->second->GetDictionary();
+    }
+
+private:
+    PdfMemDocument& document_;
+    std::map<PdfReference, int> sharing_;
+    std::map<std::string, PdfObject*> made_;
+};
 
 PdfDictionary& SubDictionary(PdfMemDocument& document, PdfDictionary& resources, const char* key)
 {
@@ -229,13 +265,11 @@ PdfArray ContentsOf(PdfMemDocument& document, PdfObject* page)
 
 // Keeps the document's pages as they were, adding the stamps of one page after its content,
 // wrapped so that what the content leaves in the graphics state does not reach them.
-void StampPage(PdfMemDocument& document, int pageIndex, const std::vector<const Stamp*>& stamps,
-               const std::vector<SealForm>& forms, StreamPool& pool)
+void StampPage(PdfMemDocument& document, PdfObject* object, const std::vector<const Stamp*>& stamps,
+               const std::vector<SealForm>& forms, ResourcesToName& resources, StreamPool& pool)
 {
-    PdfPage* page = document.GetPage(pageIndex);
-    PdfObject* object = page->GetObject();
     const PageFrame frame = FrameOf(document, object);
-    PdfDictionary& xobjects = SubDictionary(document, OwnResources(document, object), "XObject");
+    PdfDictionary& xobjects = SubDictionary(document, resources.For(object), "XObject");
 
     PdfArray contents = ContentsOf(document, object);
     std::string operators;
@@ -346,9 +380,15 @@ Stamped StampPdf(const QByteArray& original, const QByteArray& password,
                 byPage[stamp.page].push_back(&stamp);
             }
         }
+        std::map<int, PdfObject*> pages;
+        ResourcesToName resources(document);
+        for (const auto& entry : byPage) {
+            pages[entry.first] = document.GetPage(entry.first)->GetObject();
+            resources.Count(pages[entry.first]);
+        }
         StreamPool pool(document);
         for (const auto& [page, stamps] : byPage) {
-            StampPage(document, page, stamps, forms, pool);
+            StampPage(document, pages[page], stamps, forms, resources, pool);
         }
 
         PdfRefCountedBuffer buffer;
