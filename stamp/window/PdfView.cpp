@@ -18,6 +18,7 @@ constexpr int kHandleSize = 7;       // the square handles, pixels a side
 constexpr double kRotateStem = 18.0; // the rotate handle's distance above the outline
 constexpr int kDragThreshold = 3;    // pixels before a press becomes a drag
 const QColor kSelectionColour(0x1F, 0x6F, 0xD0);
+const QColor kDeskColour(0x80, 0x80, 0x80);
 
 std::vector<QSizeF> PageSizes(const Poppler::Document& document)
 {
@@ -70,10 +71,8 @@ PdfView::PdfView(const Poppler::Document& document, StampModel& model, QWidget* 
     setObjectName(QStringLiteral("PdfView"));
     setFocusPolicy(Qt::StrongFocus);
     setFrameShape(QFrame::NoFrame);
-    viewport()->setAutoFillBackground(true);
-    QPalette shade = viewport()->palette();
-    shade.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
-    viewport()->setPalette(shade);
+    // The scroll bar is kept, so that fitting the width never makes it come and go.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     viewport()->setMouseTracking(true);
     horizontalScrollBar()->setSingleStep(20);
     verticalScrollBar()->setSingleStep(20);
@@ -152,7 +151,9 @@ void PdfView::UpdateScrollBars()
 {
     const QSizeF content = layout_.ContentSize();
     const QSize area = viewport()->size();
-    horizontalScrollBar()->setRange(0, std::max(0, int(std::ceil(content.width())) - area.width()));
+    // A fitted column may be a fraction of a pixel wider than the window: no scroll bar for that.
+    horizontalScrollBar()->setRange(0,
+                                    std::max(0, int(std::floor(content.width())) - area.width()));
     horizontalScrollBar()->setPageStep(area.width());
     verticalScrollBar()->setRange(0, std::max(0, int(std::ceil(content.height())) - area.height()));
     verticalScrollBar()->setPageStep(area.height());
@@ -293,6 +294,7 @@ bool PdfView::OnRotateHandle(QPoint viewportPoint) const
 void PdfView::paintEvent(QPaintEvent*)
 {
     QPainter painter(viewport());
+    painter.fillRect(viewport()->rect(), kDeskColour);
     const double top = verticalScrollBar()->value();
     const auto [first, last] = layout_.PagesBetween(top, top + viewport()->height());
     for (int page = first; page <= last; ++page) {

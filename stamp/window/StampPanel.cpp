@@ -102,10 +102,15 @@ StampPanel::StampPanel(QWidget* parent) : QFrame(parent)
     setFixedSize(kWidth, kHeight);
 
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(6, 4, 6, 6);
+    column->setContentsMargins(3, 2, 3, 4);
     column->setSpacing(4);
+    // Headed as the seal panels are.
     auto* heading = new QLabel(QStringLiteral("PDFへの押印"), this);
     heading->setObjectName(QStringLiteral("StampHeading"));
+    heading->setAlignment(Qt::AlignCenter);
+    QFont bold = heading->font();
+    bold.setBold(true);
+    heading->setFont(bold);
     column->addWidget(heading);
 
     auto* sealBox = new QGroupBox(QStringLiteral("押す印"), this);
