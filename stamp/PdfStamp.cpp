@@ -43,6 +43,9 @@ QString MessageFor(const PdfError& error)
     case ePdfError_NoPdfFile:
         return NotPdf();
     case ePdfError_CannotEncryptedForUpdate:
+        return QStringLiteral("暗号化された (パスワードや権限で保護された) PDF には、元の内容を"
+                              "そのまま残して押印を書き足す保存 (追記保存) ができません。"
+                              "ファイルは書き出していません");
     case ePdfError_NotLoadedForUpdate:
     case ePdfError_UnsupportedFilter:
     case ePdfError_NotImplemented:

@@ -136,6 +136,14 @@ QImage Render(const QByteArray& pdf, int page, const QRectF& areaMm)
     return image.convertToFormat(QImage::Format_RGB32);
 }
 
+StampRequest OneStampAt(const QPointF& mm, int page = 0)
+{
+    StampRequest request;
+    request.seals = {NameSealArt()};
+    request.stamps = {Stamp{page, mm, 0.0, 0}};
+    return request;
+}
+
 bool IsRedInk(QRgb pixel)
 {
     return qRed(pixel) > 200 && qGreen(pixel) < 128 && qBlue(pixel) < 128;
@@ -164,6 +172,15 @@ void ExpectQpdfCheckPasses(const QByteArray& pdf)
     EXPECT_EQ(status, 0) << said.toStdString();
 }
 
+// A bitmap seal: a red square of 10 mm at 260 pixels per cm, on white paper.
+std::shared_ptr<const SealArtwork> PictureSealArt()
+{
+    QImage picture(280, 280, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter(&picture).fillRect(QRect(10, 10, 260, 260), Qt::red);
+    return std::make_shared<SealArtwork>(velmr::output::BitmapSeal{picture, 0});
+}
+
 struct PlacementCase
 {
     const char* name;
@@ -171,6 +188,7 @@ struct PlacementCase
     int page; // 0-based
     QPointF atMm;
     double rotation;
+    bool picture = false; // the bitmap seal rather than the name seal
 };
 
 // The seal lands centred where it was placed, at its true size, on every kind of page.
@@ -195,12 +213,23 @@ TEST(PdfStampTest, SealLandsCentredAtTrueSizeOnEveryKindOfPage)
          {60, 30},
          45},
         {"smaller page among others", mixed, 1, {100, 80}, 0},
+        {"objects in object streams",
+         Qpdf(mixed, {QStringLiteral("--object-streams=generate")}),
+         2,
+         {50, 70},
+         0},
+        {"linearized", Qpdf(mixed, {QStringLiteral("--linearize")}), 0, {100, 100}, 0},
+        {"stamped before", StampPdf(a4, {}, OneStampAt({20, 20})).bytes, 0, {60, 60}, 0},
+        {"bitmap seal", a4, 0, {70, 80}, 20, true},
     };
-    const std::shared_ptr<const SealArtwork> art = NameSealArt();
-    const double frameMm = art->FrameSizeMm()->width();
-    const double penMm = art->SizeMm().width() - frameMm;
+    const std::shared_ptr<const SealArtwork> name = NameSealArt();
+    const std::shared_ptr<const SealArtwork> picture = PictureSealArt();
+    // The frame is measured on its pen's centre line; the ink reaches half a pen beyond.
+    const double penMm = velmr::seal::NewNameStamp().LineWidth / 26.0;
     for (const PlacementCase& c : cases) {
         SCOPED_TRACE(c.name);
+        const std::shared_ptr<const SealArtwork>& art = c.picture ? picture : name;
+        const double sizeMm = c.picture ? 10.0 : art->FrameSizeMm()->width() + penMm;
         StampRequest request;
         request.seals = {art};
         request.stamps = {Stamp{c.page, c.atMm, c.rotation, 0}};
@@ -217,8 +246,14 @@ TEST(PdfStampTest, SealLandsCentredAtTrueSizeOnEveryKindOfPage)
             QPointF(box.left() + box.width() / 2.0, box.top() + box.height() / 2.0) * kMmPerPixel;
         EXPECT_NEAR(centre.x(), c.atMm.x(), 0.2);
         EXPECT_NEAR(centre.y(), c.atMm.y(), 0.2);
-        EXPECT_NEAR(box.width() * kMmPerPixel - penMm, frameMm, 0.1);
-        EXPECT_NEAR(box.height() * kMmPerPixel - penMm, frameMm, 0.1);
+        if (c.picture) {
+            // Turned by 20°: the square's bounding box.
+            const double turned = sizeMm * (std::cos(0.349066) + std::sin(0.349066));
+            EXPECT_NEAR(box.width() * kMmPerPixel, turned, 0.1);
+        } else {
+            EXPECT_NEAR(box.width() * kMmPerPixel, sizeMm, 0.1);
+            EXPECT_NEAR(box.height() * kMmPerPixel, sizeMm, 0.1);
+        }
     }
 }
 
@@ -255,10 +290,7 @@ namespace {
 
 StampRequest OneStamp(int page = 0)
 {
-    StampRequest request;
-    request.seals = {NameSealArt()};
-    request.stamps = {Stamp{page, QPointF(50, 50), 0.0, 0}};
-    return request;
+    return OneStampAt({50, 50}, page);
 }
 
 // A hundred stamps of one seal: one form object, one blend state, drawn a hundred times.
