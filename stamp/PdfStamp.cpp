@@ -293,6 +293,25 @@ void StampPage(PdfMemDocument& document, PdfObject* object, const std::vector<co
     object->GetDictionary().AddKey(PdfName("Contents"), contents);
 }
 
+// Blend modes came with PDF 1.4: an older document says in its catalog that it now needs 1.4
+// (the header, among the original bytes, stays as it was).
+void NeedBlendModes(PdfMemDocument& document)
+{
+    if (document.GetPdfVersion() >= ePdfVersion_1_4) {
+        return;
+    }
+    PdfObject* catalog = document.GetCatalog();
+    if (!catalog || !catalog->IsDictionary()) {
+        return;
+    }
+    const PdfObject* version =
+        Resolved(document, catalog->GetDictionary().GetKey(PdfName("Version")));
+    if (version && version->IsName() && version->GetName().GetName() >= "1.4") {
+        return;
+    }
+    catalog->GetDictionary().AddKey(PdfName("Version"), PdfName("1.4"));
+}
+
 bool LooksLikePdf(const QByteArray& bytes)
 {
     return bytes.left(kHeaderWindow).contains("%PDF-");
@@ -383,6 +402,7 @@ Stamped StampPdf(const QByteArray& original, const QByteArray& password,
                 byPage[stamp.page].push_back(&stamp);
             }
         }
+        NeedBlendModes(document);
         std::map<int, PdfObject*> pages;
         ResourcesToName resources(document);
         for (const auto& entry : byPage) {
