@@ -17,11 +17,11 @@
 // original file's bytes stay the first bytes of the result, unchanged.
 namespace velmr::stamp {
 
-// One seal on one page. Positions are in millimetres from the page's visible top-left corner:
-// the page as it is shown, its crop box with its /Rotate applied.
 // Stamp::page for the same spot on every page of the document.
 inline constexpr int kEveryPage = -1;
 
+// One seal on one page. Positions are in millimetres from the page's visible top-left corner:
+// the page as it is shown, its crop box with its /Rotate applied.
 struct Stamp
 {
     int page = 0;             // 0-based page index, or kEveryPage
