@@ -185,8 +185,12 @@ int PdfView::CurrentPage() const
 {
     if (layout_.PageCount() == 0)
         return -1;
-    // The page that fills the upper third of the window.
-    return layout_.PageNearest(verticalScrollBar()->value() + viewport()->height() / 3.0);
+    // The page that fills the upper third of the window; at the end of the column, the last page
+    // (which may be too short to reach the top).
+    const QScrollBar* bar = verticalScrollBar();
+    if (bar->maximum() > 0 && bar->value() == bar->maximum())
+        return layout_.PageCount() - 1;
+    return layout_.PageNearest(bar->value() + viewport()->height() / 3.0);
 }
 
 void PdfView::GoToPage(int page)

@@ -34,7 +34,6 @@ PdfWindow::PdfWindow(const QString& path, OpenedPdf opened, QWidget* parent)
       document_(std::move(opened.document))
 {
     setObjectName(QStringLiteral("PdfWindow"));
-    setAttribute(Qt::WA_DeleteOnClose, false);
     view_ = new PdfView(*document_, model_, this);
     BuildBar();
     auto* layout = new QVBoxLayout(this);
@@ -65,7 +64,13 @@ PdfWindow::PdfWindow(const QString& path, OpenedPdf opened, QWidget* parent)
     ShowZoom();
 }
 
-PdfWindow::~PdfWindow() = default;
+PdfWindow::~PdfWindow()
+{
+    // The view goes before the document and the stamps it shows, which are members and would
+    // otherwise be gone while it is being taken down with the other children.
+    disconnect(view_, nullptr, this, nullptr);
+    delete view_;
+}
 
 std::unique_ptr<PdfWindow> PdfWindow::Open(QWidget* parent, const QString& path)
 {
