@@ -103,11 +103,13 @@ QByteArray Qpdf(const QByteArray& original, const QStringList& arguments)
 
 // Adds `entry` (say "/CropBox [10 20 300 400]") to the dictionary of page `page` (1-based),
 // through qpdf's editable form and its fix-qdf.
+// Page 0: the root of the page tree, whose entries its pages inherit.
 QByteArray WithPageEntry(const QByteArray& original, int page, const QByteArray& entry)
 {
     QByteArray qdf =
         Qpdf(original, {QStringLiteral("--qdf"), QStringLiteral("--object-streams=disable")});
-    const qsizetype at = qdf.indexOf("%% Page " + QByteArray::number(page) + "\n");
+    const qsizetype at = page > 0 ? qdf.indexOf("%% Page " + QByteArray::number(page) + "\n")
+                                  : qdf.lastIndexOf("<<\n", qdf.indexOf("  /Type /Pages\n"));
     const qsizetype open = qdf.indexOf("<<\n", at);
     EXPECT_TRUE(at >= 0 && open >= 0);
     qdf.insert(open + 3, "  " + entry + "\n");
@@ -213,6 +215,7 @@ TEST(PdfStampTest, SealLandsCentredAtTrueSizeOnEveryKindOfPage)
          {60, 30},
          45},
         {"smaller page among others", mixed, 1, {100, 80}, 0},
+        {"turned by the page tree", WithPageEntry(mixed, 0, "/Rotate 270"), 1, {30, 120}, 0},
         {"objects in object streams",
          Qpdf(mixed, {QStringLiteral("--object-streams=generate")}),
          2,
@@ -321,6 +324,8 @@ struct BadInputCase
     QByteArray bytes;
     QByteArray password;
     const char* message; // a part of the message
+    int page = 0;
+    bool lockedFolder = false; // the output goes to a folder that may not be written
 };
 
 // What cannot be stamped says why, and nothing is written.
@@ -335,19 +340,25 @@ TEST(PdfStampTest, BadInputSaysWhyAndWritesNothing)
         {"no password", locked, {}, "パスワードを指定してください"},
         {"wrong password", locked, "guess", "パスワードが違います"},
         {"right password", locked, "user", "追記保存"},
-        {"no such page", pdf, {}, "2 ページ目はありません"},
+        {"no such page", pdf, {}, "2 ページ目はありません", 1},
+        {"folder not writable", pdf, {}, "書き込む許可がありません", 0, true},
     };
     for (const BadInputCase& c : cases) {
         SCOPED_TRACE(c.name);
         const QString folder = velmr::test::MakeTempFolder();
         const QString in = QDir(folder).filePath(QStringLiteral("in.pdf"));
-        const QString out = QDir(folder).filePath(QStringLiteral("out.pdf"));
+        const QString outFolder = QDir(folder).filePath(QStringLiteral("out"));
+        QDir().mkpath(outFolder);
+        const QString out = QDir(outFolder).filePath(QStringLiteral("out.pdf"));
         velmr::test::WriteFile(in, c.bytes);
-        const std::optional<QString> error = StampPdfFile(
-            in, c.password, OneStamp(c.name == std::string("no such page") ? 1 : 0), out);
+        if (c.lockedFolder) {
+            QFile::setPermissions(outFolder, QFile::ReadOwner | QFile::ExeOwner);
+        }
+        const std::optional<QString> error = StampPdfFile(in, c.password, OneStamp(c.page), out);
+        QFile::setPermissions(outFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         ASSERT_TRUE(error.has_value());
         EXPECT_TRUE(error->contains(QString::fromUtf8(c.message))) << error->toStdString();
-        EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("in.pdf")});
+        EXPECT_TRUE(QDir(outFolder).isEmpty());
         EXPECT_EQ(velmr::test::ReadFile(in), c.bytes);
     }
 }
