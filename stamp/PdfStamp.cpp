@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cmath>
 #include <map>
 #include <podofo/podofo.h>
 #include <string>
@@ -333,6 +334,8 @@ std::optional<QString> Open(PdfMemDocument& document, const QByteArray& original
         if (error.GetError() != ePdfError_InvalidPassword) {
             return MessageFor(error);
         }
+    } catch (const std::exception&) {
+        return Damaged();
     }
     if (password.isEmpty()) {
         return QStringLiteral(
@@ -346,6 +349,8 @@ std::optional<QString> Open(PdfMemDocument& document, const QByteArray& original
             return QStringLiteral("パスワードが違います");
         }
         return MessageFor(error);
+    } catch (const std::exception&) {
+        return Damaged();
     }
 }
 
@@ -370,6 +375,10 @@ Stamped StampPdf(const QByteArray& original, const QByteArray& password,
                 return Failure(QStringLiteral("%1 ページ目はありません (この PDF は %2 ページです)")
                                    .arg(stamp.page + 1)
                                    .arg(pageCount));
+            }
+            if (!std::isfinite(stamp.centreMm.x()) || !std::isfinite(stamp.centreMm.y()) ||
+                !std::isfinite(stamp.rotationDeg)) {
+                return Failure(QStringLiteral("押す位置か角度が正しくありません"));
             }
             if (stamp.seal >= request.seals.size() || !request.seals[stamp.seal] ||
                 request.seals[stamp.seal]->InkRect().isEmpty()) {
@@ -427,6 +436,8 @@ Stamped StampPdf(const QByteArray& original, const QByteArray& password,
         return Failure(MessageFor(error));
     } catch (const std::bad_alloc&) {
         return Failure(QStringLiteral("メモリーが足りません"));
+    } catch (const std::exception&) {
+        return Failure(Damaged());
     }
 }
 
