@@ -388,6 +388,54 @@ TEST(StampPreviewTest, TheInkMultipliesSoABlackGlyphUnderTheSealStaysDark)
     EXPECT_LT(overPaper.green(), 60);
 }
 
+TEST(StampViewTest, DraggingMovesTheStampAndItsHandleTurnsItOneStepEach)
+{
+    const QString path =
+        WritePdf(test::MakeTempFolder() + QStringLiteral("/drag.pdf"), {QSizeF(595, 842)});
+    const std::unique_ptr<Poppler::Document> document = stamp::ReopenPdf(path, {});
+    ASSERT_NE(document, nullptr);
+    StampModel model;
+    stamp::PdfView view(*document, model);
+    view.resize(800, 1000);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.SetZoom(2.0);
+    view.SetTool({RedSquareSeal(260), 0, false}); // 10 mm
+    QWidget* area = view.viewport();
+    const auto drag = [area](QPoint from, QPoint to) {
+        QTest::mousePress(area, Qt::LeftButton, {}, from);
+        QTest::mouseMove(area, (from + to) / 2);
+        QTest::mouseMove(area, to);
+        QTest::mouseRelease(area, Qt::LeftButton, {}, to);
+    };
+    const double perMm = view.Layout().PixelsPerMm();
+
+    QTest::mouseClick(area, Qt::LeftButton, {}, view.ViewportPointOf(0, {50, 50}));
+    ASSERT_EQ(model.Stamps().size(), 1u);
+    const QPoint centre = view.ViewportPointOf(0, model.Stamps()[0].centreMm);
+    drag(centre, centre + QPoint(int(std::lround(20 * perMm)), 0));
+    ASSERT_EQ(model.Stamps().size(), 1u) << "a drag on a stamp moves it, placing nothing";
+    EXPECT_NEAR(model.Stamps()[0].centreMm.x(), 70, 0.1);
+    EXPECT_NEAR(model.Stamps()[0].centreMm.y(), 50, 0.1);
+
+    // The rotate handle above the selected stamp, dragged round to its right: a quarter turn.
+    const QPoint moved = view.ViewportPointOf(0, model.Stamps()[0].centreMm);
+    const int above = int(std::lround(5 * perMm)) + 2 + 18;
+    drag(moved - QPoint(0, above), moved + QPoint(above, 0));
+    EXPECT_DOUBLE_EQ(model.Stamps()[0].rotationDeg, 90);
+
+    model.Undo();
+    EXPECT_DOUBLE_EQ(model.Stamps()[0].rotationDeg, 0);
+    EXPECT_NEAR(model.Stamps()[0].centreMm.x(), 70, 0.1);
+    model.Undo();
+    EXPECT_NEAR(model.Stamps()[0].centreMm.x(), 50, 0.3);
+    // Still selected as it was then: Delete removes it, and that is undone too.
+    QTest::keyClick(&view, Qt::Key_Delete);
+    EXPECT_TRUE(model.Stamps().empty());
+    model.Undo();
+    EXPECT_EQ(model.Stamps().size(), 1u);
+}
+
 TEST_F(StampWindowTest, SavingWritesTheStampedCopyBesideTheOriginalAndShowsIt)
 {
     const QString path = WritePdf(folder + QStringLiteral("/見積書.pdf"), {QSizeF(595, 842)});
