@@ -364,7 +364,11 @@ Stamped StampPdf(const QByteArray& original, const QByteArray& password,
     if (!LooksLikePdf(original)) {
         return Failure(NotPdf());
     }
-    PdfMemDocument document;
+    // Held so that it can go, with its own copy of the original, before the result is copied
+    // out: a large file is then in memory three times at most rather than four.
+    std::optional<PdfMemDocument> loaded;
+    loaded.emplace();
+    PdfMemDocument& document = *loaded;
     if (const std::optional<QString> problem = Open(document, original, password)) {
         return Failure(*problem);
     }
@@ -426,7 +430,9 @@ Stamped StampPdf(const QByteArray& original, const QByteArray& password,
         PdfRefCountedBuffer buffer;
         PdfOutputDevice device(&buffer);
         document.WriteUpdate(&device, true);
-        QByteArray bytes(buffer.GetBuffer(), qsizetype(device.GetLength()));
+        const qsizetype length = qsizetype(device.GetLength());
+        loaded.reset();
+        QByteArray bytes(buffer.GetBuffer(), length);
         // The whole point of the update: the original stays, byte for byte, at the start.
         if (bytes.size() <= original.size() || !bytes.startsWith(original)) {
             return Failure(CannotUpdate());
