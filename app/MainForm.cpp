@@ -14,6 +14,8 @@
 #include "sibling/OldDataFile.h"
 #include "sibling/RegisterSeals.h"
 #include "sibling/VelmorCheck.h"
+#include "stamp/window/PdfWindow.h"
+#include "stamp/window/StampPanel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,6 +28,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPointer>
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
@@ -65,7 +68,23 @@ const QString kOpenFilter =
     QStringLiteral("認印書式ﾌｧｲﾙ (*.mkn)|*.mkn|日付印書式ﾌｧｲﾙ (*.mkd)|*.mkd|ﾋﾞｯﾄﾏｯﾌﾟﾌｧｲﾙ "
                    "(*.bmp)|*.bmp|JPEGﾌｧｲﾙ (*.jpg;*.jpeg)|*.jpg;*.jpeg"
                    "|PNGﾌｧｲﾙ (*.png)|*.png|TIFFﾌｧｲﾙ (*.tif;*.tiff)|*.tif;*.tiff"
-                   "|WebPﾌｧｲﾙ (*.webp)|*.webp");
+                   "|WebPﾌｧｲﾙ (*.webp)|*.webp|PDFﾌｧｲﾙ (*.pdf)|*.pdf");
+const QString kPdfFilter = QStringLiteral("PDFﾌｧｲﾙ (*.pdf)|*.pdf");
+
+bool IsPdfPath(const QString& path)
+{
+    return seal::FileExtension(path) == QLatin1String(".pdf");
+}
+
+// The name a document window lists under in the window menu.
+QString CaptionOf(const QMdiSubWindow* window)
+{
+    if (const auto* document = qobject_cast<const seal::TMDIChild*>(window->widget()))
+        return document->Caption();
+    if (const auto* pdf = qobject_cast<const stamp::PdfWindow*>(window->widget()))
+        return pdf->Caption();
+    return window->windowTitle();
+}
 
 QString SaveFilterFor(seal::SealKind kind)
 {
@@ -146,6 +165,12 @@ void TMainForm::SetCompanions(TAboutBox* aboutBox, panel::TControlForm* controlF
     if (controlForm_)
         connect(controlForm_, &panel::TControlForm::StatusMessage, statusBar_,
                 [this](const QString& text) { statusBar_->showMessage(text, 5000); });
+    // The stamping panel lives in the editing panel window, shown while a PDF window is active.
+    if (controlForm_ && !stampPanel_) {
+        stampPanel_ = new stamp::StampPanel(controlForm_);
+        stampPanel_->hide();
+        stampPanel_->SetOffers([this] { return SealOffers(); });
+    }
 }
 
 QAction* TMainForm::AddItem(QMenu* menu, const char* name, const QString& caption,
@@ -187,6 +212,8 @@ void TMainForm::BuildMenus()
     mNewDate = AddItem(fileNew, "mNewDate", QStringLiteral("日付印の作成"), QString(), true);
     FileOpenItem = AddItem(file, "FileOpenItem", QStringLiteral("開く(&O)"),
                            QStringLiteral("既存のﾌｧｲﾙを開く"), true);
+    FilePdfItem = AddItem(file, "FilePdfItem", QStringLiteral("PDFを開いて押印..."),
+                          QStringLiteral("PDF を開いて印影を実物大で押す"), true);
     FileCloseItem = AddItem(file, "FileCloseItem", QStringLiteral("閉じる(&C)"),
                             QStringLiteral("ﾌｧｲﾙを閉じる"), true);
     FileSaveItem = AddItem(file, "FileSaveItem", QStringLiteral("上書き保存(&S)"),
@@ -306,6 +333,8 @@ void TMainForm::BuildSpeedPanel()
     sbToVelmor = AddButton("sbToVelmor", 132, QStringLiteral("瑠環印鑑へ登録|"), false);
     ExitBtn = AddButton("ExitBtn", 168, QStringLiteral("終了|"), true);
     ExportBtn = AddButton("ExportBtn", 200, QStringLiteral("書き出し|"), false);
+    PdfStampBtn = AddButton("PdfStampBtn", 226,
+                            QStringLiteral("PDFを開いて押印|PDF を開いて印影を実物大で押す"), true);
     CutBtn = AddButton("CutBtn", 244, QStringLiteral("切り取り|"), false, false);
     CopyBtn = AddButton("CopyBtn", 292, QStringLiteral("ｺﾋﾟｰ|"), false, false);
 }
@@ -321,6 +350,8 @@ void TMainForm::ConnectHandlers()
     connect(CopyItem, &QAction::triggered, this, &TMainForm::CopyItemClick);
     connect(FileOpenItem, &QAction::triggered, this, &TMainForm::FileOpenItemClick);
     connect(OpenBtn, &QAction::triggered, this, &TMainForm::FileOpenItemClick);
+    connect(FilePdfItem, &QAction::triggered, this, &TMainForm::FilePdfItemClick);
+    connect(PdfStampBtn, &QAction::triggered, this, &TMainForm::FilePdfItemClick);
     connect(FileSaveItem, &QAction::triggered, this, &TMainForm::FileSaveItemClick);
     connect(SaveBtn, &QAction::triggered, this, &TMainForm::FileSaveItemClick);
     connect(FileSaveAsItem, &QAction::triggered, this, &TMainForm::FileSaveAsItemClick);
@@ -467,6 +498,11 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
             event->ignore();
             return true;
         }
+        auto* pdf = window ? qobject_cast<stamp::PdfWindow*>(window->widget()) : nullptr;
+        if (pdf && !QueryClose(*pdf)) {
+            event->ignore();
+            return true;
+        }
     }
     if (event->type() == QEvent::Enter) {
         const QVariant hint = watched->property(kLongHintProperty);
@@ -495,6 +531,13 @@ void TMainForm::closeEvent(QCloseEvent* event)
             return;
         }
     }
+    const QList<stamp::PdfWindow*> pdfs = PdfWindows();
+    for (stamp::PdfWindow* pdf : pdfs) {
+        if (!QueryClose(*pdf)) {
+            event->ignore();
+            return;
+        }
+    }
     event->accept();
     QCoreApplication::quit();
 }
@@ -513,6 +556,27 @@ bool TMainForm::QueryClose(seal::TMDIChild& document)
                                                QStringLiteral("変更を保存しますか？"))) {
     case platform::SaveChangesAnswer::Save:
         return SaveDocument(document);
+    case platform::SaveChangesAnswer::Discard:
+        return true;
+    case platform::SaveChangesAnswer::Cancel:
+        break;
+    }
+    return false;
+}
+
+bool TMainForm::QueryClose(stamp::PdfWindow& document)
+{
+    if (!document.IsModified())
+        return true;
+    if (auto* window = qobject_cast<QMdiSubWindow*>(document.parentWidget())) {
+        if (window->isMinimized())
+            window->showNormal();
+        mdiArea_->setActiveSubWindow(window);
+    }
+    switch (platform::Dialogs().AskSaveChanges(this, QStringLiteral("瑠環印影ＭＧＲ"),
+                                               QStringLiteral("変更を保存しますか？"))) {
+    case platform::SaveChangesAnswer::Save:
+        return document.Save();
     case platform::SaveChangesAnswer::Discard:
         return true;
     case platform::SaveChangesAnswer::Cancel:
@@ -565,7 +629,7 @@ void TMainForm::DestroyDocuments()
 void TMainForm::UpdateMenuItems()
 {
     const QList<seal::TMDIChild*> documents = Documents();
-    const bool any = !documents.isEmpty();
+    const bool any = !documents.isEmpty() || !PdfWindows().isEmpty();
     for (QAction* command : {FileCloseItem, FileSaveItem, FileSaveAsItem, FileExportItem, CutItem,
                              SaveBtn, ExportBtn, CutBtn, CopyBtn, WindowCascadeItem, WindowTileItem,
                              WindowArrangeItem, WindowMinimizeItem})
@@ -577,6 +641,22 @@ void TMainForm::UpdateMenuItems()
     seal::TMDIChild* active = any ? ActiveDocument() : nullptr;
     SetCommandEnabled(mCopyPicture, active && active->Kind != seal::kNoKind);
     UpdateUndoItems();
+    if (stamp::PdfWindow* pdf = any ? ActivePdfWindow() : nullptr) {
+        // A PDF document: the file, window and undo commands; nothing that needs a seal.
+        for (QAction* command :
+             {FileExportItem, ExportBtn, CopyItem, PasteBtn, mReplica, mRegist, sbToVelmor})
+            SetCommandEnabled(command, false);
+        if (controlForm_ && stampPanel_) {
+            // The panel is filled when this window comes to the front, not at every focus move.
+            const bool switched = stampPanel_->Window() != pdf || stampPanel_->isHidden();
+            controlForm_->SetActiveChild(nullptr);
+            if (switched) {
+                controlForm_->ShowOtherPanel(*stampPanel_);
+                stampPanel_->Attach(pdf);
+            }
+        }
+        return;
+    }
     if (!active) {
         if (controlForm_)
             controlForm_->Collapse();
@@ -646,6 +726,8 @@ void TMainForm::UndoItemClick()
 {
     if (seal::TMDIChild* document = ActiveDocument())
         document->Undo();
+    else if (stamp::PdfWindow* pdf = ActivePdfWindow())
+        pdf->Undo();
     UpdateUndoItems();
 }
 
@@ -653,11 +735,18 @@ void TMainForm::RedoItemClick()
 {
     if (seal::TMDIChild* document = ActiveDocument())
         document->Redo();
+    else if (stamp::PdfWindow* pdf = ActivePdfWindow())
+        pdf->Redo();
     UpdateUndoItems();
 }
 
 void TMainForm::UpdateUndoItems()
 {
+    if (const stamp::PdfWindow* pdf = ActivePdfWindow()) {
+        SetCommandEnabled(UndoItem, pdf->CanUndo());
+        SetCommandEnabled(RedoItem, pdf->CanRedo());
+        return;
+    }
     const seal::TMDIChild* active = ActiveDocument();
     SetCommandEnabled(UndoItem, active && active->CanUndo());
     SetCommandEnabled(RedoItem, active && active->CanRedo());
@@ -744,9 +833,79 @@ void TMainForm::FileOpenItemClick()
     OpenFiles(choice ? QStringList{choice->path} : QStringList{});
 }
 
+void TMainForm::FilePdfItemClick()
+{
+    platform::FileDialogRequest request;
+    request.filter = kPdfFilter;
+    request.mustExist = true;
+    if (const auto choice = platform::Dialogs().AskOpenFile(this, request))
+        OpenFiles({choice->path});
+}
+
+QList<stamp::PdfWindow*> TMainForm::PdfWindows() const
+{
+    QList<stamp::PdfWindow*> windows;
+    const QList<QMdiSubWindow*> frames = mdiArea_->subWindowList(QMdiArea::CreationOrder);
+    for (QMdiSubWindow* frame : frames) {
+        if (auto* pdf = qobject_cast<stamp::PdfWindow*>(frame->widget()))
+            windows << pdf;
+    }
+    return windows;
+}
+
+stamp::PdfWindow* TMainForm::ActivePdfWindow() const
+{
+    QMdiSubWindow* window = mdiArea_->currentSubWindow();
+    return window ? qobject_cast<stamp::PdfWindow*>(window->widget()) : nullptr;
+}
+
+stamp::PdfWindow* TMainForm::OpenPdfWindow(const QString& path)
+{
+    std::unique_ptr<stamp::PdfWindow> opened = stamp::PdfWindow::Open(this, path);
+    if (!opened)
+        return nullptr;
+    stamp::PdfWindow* pdf = opened.release();
+    QMdiSubWindow* window = mdiArea_->addSubWindow(pdf);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowIcon(ProgramIcon());
+    // Closing with stamps not yet written asks first (QueryClose).
+    window->installEventFilter(this);
+    connect(pdf, &stamp::PdfWindow::CommandStateChanged, this, &TMainForm::UpdateUndoItems);
+    // A large part of the area, so that a page can be read at once.
+    const QSize area = mdiArea_->viewport()->size();
+    window->resize(std::max(480, area.width() * 2 / 3), std::max(400, area.height() - 8));
+    window->show();
+    mdiArea_->setActiveSubWindow(window);
+    // The frame takes the caption with the modified mark (none yet).
+    window->setWindowTitle(seal::EscapedWindowTitle(pdf->Caption()));
+    pdf->setFocus();
+    return pdf;
+}
+
+std::vector<stamp::SealOffer> TMainForm::SealOffers() const
+{
+    std::vector<stamp::SealOffer> offers;
+    const calendar::LocalDate today = calendar::Today();
+    const QList<seal::TMDIChild*> documents = Documents();
+    for (const seal::TMDIChild* document : documents) {
+        std::optional<output::SealSource> source = SealSourceOf(*document, today);
+        if (!source)
+            continue;
+        const QString caption = document->Caption();
+        const QString name =
+            seal::IsDefaultCaption(caption) ? caption : QFileInfo(caption).fileName();
+        offers.push_back({name, std::move(*source)});
+    }
+    return offers;
+}
+
 void TMainForm::OpenFiles(const QStringList& paths)
 {
     for (const QString& path : paths) {
+        if (IsPdfPath(path)) {
+            OpenPdfWindow(path);
+            continue;
+        }
         seal::TMDIChild* document = NewChildWindow(path);
         if (!document->OpenFile(path))
             delete document->parentWidget();
@@ -765,9 +924,9 @@ QStringList TMainForm::OpenableFiles(const QMimeData* data)
             continue;
         const QString path = url.toLocalFile();
         const QString extension = seal::FileExtension(path);
-        const bool openable = extension == QLatin1String(".mkn") ||
-                              extension == QLatin1String(".mkd") ||
-                              seal::IsPictureExtension(extension);
+        const bool openable =
+            extension == QLatin1String(".mkn") || extension == QLatin1String(".mkd") ||
+            seal::IsPictureExtension(extension) || extension == QLatin1String(".pdf");
         // As the open dialog asks: the file must exist.
         if (openable && QFileInfo(path).isFile())
             paths << QFileInfo(path).absoluteFilePath();
@@ -809,12 +968,16 @@ void TMainForm::FileSaveItemClick()
 {
     if (seal::TMDIChild* document = ActiveDocument())
         SaveDocument(*document);
+    else if (stamp::PdfWindow* pdf = ActivePdfWindow())
+        pdf->Save();
 }
 
 void TMainForm::FileSaveAsItemClick()
 {
     if (seal::TMDIChild* document = ActiveDocument())
         SaveDocumentAs(*document);
+    else if (stamp::PdfWindow* pdf = ActivePdfWindow())
+        pdf->Save();
 }
 
 bool TMainForm::SaveDocument(seal::TMDIChild& document)
@@ -916,22 +1079,24 @@ void TMainForm::FillWindowList()
         delete action;
     }
     windowList_.clear();
-    const QList<seal::TMDIChild*> documents = Documents();
-    if (documents.isEmpty())
+    // Seal documents and PDF documents alike, in the order they were opened.
+    const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList(QMdiArea::CreationOrder);
+    if (windows.isEmpty())
         return;
     windowList_ << windowMenu_->addSeparator();
-    seal::TMDIChild* active = ActiveDocument();
+    const QMdiSubWindow* active = mdiArea_->currentSubWindow();
     int number = 1;
-    for (seal::TMDIChild* document : documents) {
+    for (QMdiSubWindow* window : windows) {
         const QString caption = number < 10
-                                    ? QStringLiteral("&%1 %2").arg(number).arg(document->Caption())
-                                    : document->Caption();
+                                    ? QStringLiteral("&%1 %2").arg(number).arg(CaptionOf(window))
+                                    : CaptionOf(window);
         QAction* item = windowMenu_->addAction(caption);
         item->setCheckable(true);
-        item->setChecked(document == active);
-        connect(item, &QAction::triggered, this, [this, document] {
-            if (auto* window = qobject_cast<QMdiSubWindow*>(document->parentWidget()))
-                mdiArea_->setActiveSubWindow(window);
+        item->setChecked(window == active);
+        const QPointer<QMdiSubWindow> target(window);
+        connect(item, &QAction::triggered, this, [this, target] {
+            if (target)
+                mdiArea_->setActiveSubWindow(target);
         });
         windowList_ << item;
         ++number;

@@ -3,6 +3,8 @@
 #include <QMainWindow>
 #include <QSet>
 
+#include <vector>
+
 class QAction;
 class QMdiArea;
 class QMdiSubWindow;
@@ -17,6 +19,11 @@ class TMDIChild;
 namespace velmr::panel {
 class TControlForm;
 }
+namespace velmr::stamp {
+class PdfWindow;
+class StampPanel;
+struct SealOffer;
+} // namespace velmr::stamp
 
 namespace velmr::app {
 
@@ -44,6 +51,16 @@ public:
     seal::TMDIChild* ActiveDocument() const;
     // The open document windows, in the order they were opened.
     QList<seal::TMDIChild*> Documents() const;
+    // The PDF document windows and the active one (nullptr while a seal or nothing is active).
+    QList<stamp::PdfWindow*> PdfWindows() const;
+    stamp::PdfWindow* ActivePdfWindow() const;
+    // Opens the PDF file at `path` in a window of its own; nullptr (after telling the user why)
+    // when it cannot be shown.
+    stamp::PdfWindow* OpenPdfWindow(const QString& path);
+    // The stamping panel shown in the editing panel while a PDF window is active.
+    stamp::StampPanel* StampingPanel() const { return stampPanel_; }
+    // The open seal documents as the stamping panel offers them.
+    std::vector<stamp::SealOffer> SealOffers() const;
     // Destroys every document window at once (shutdown).
     void DestroyDocuments();
 
@@ -71,6 +88,8 @@ public:
     void m08NameClick();
     void m08DateClick();
     void FileOpenItemClick();
+    // "PDFを開いて押印...": a PDF document chosen in the open dialog, in a window for stamping.
+    void FilePdfItemClick();
     // Opens each file as the Open command opens the one chosen; a file that cannot be opened shows
     // the usual message and leaves no window.
     void OpenFiles(const QStringList& paths);
@@ -91,6 +110,8 @@ public:
     // Whether `document` may close: a changed seal asks "変更を保存しますか？" first; 保存 saves it
     // (a failed or cancelled save keeps it open), 保存しない lets it go, キャンセル keeps it.
     bool QueryClose(seal::TMDIChild& document);
+    // The same for a PDF document with stamps not yet written.
+    bool QueryClose(stamp::PdfWindow& document);
     void WindowCascadeItemClick();
     void WindowTileItemClick();
     void WindowArrangeItemClick();
@@ -118,6 +139,7 @@ public:
     QAction *Window1, *WindowCascadeItem, *WindowTileItem, *WindowArrangeItem, *WindowMinimizeItem;
     QAction *Help1, *mHelp, *HelpAboutItem;
     QAction *FileExportItem, *mCopyPicture, *ExportBtn;
+    QAction *FilePdfItem, *PdfStampBtn;
     QAction *sbNewName, *sbNewDate, *OpenBtn, *SaveBtn, *PasteBtn, *sbToVelmor, *ExitBtn, *CutBtn,
         *CopyBtn;
 
@@ -154,6 +176,7 @@ private:
     QWidget* speedPanel_ = nullptr;
     TAboutBox* aboutBox_ = nullptr;
     panel::TControlForm* controlForm_ = nullptr;
+    stamp::StampPanel* stampPanel_ = nullptr;
     QSet<QAction*> unavailable_;
     QString hint_;
     bool shown_ = false;

@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QSet>
@@ -22,6 +23,9 @@ const QString kProgram = QStringLiteral("velmrseal");
 
 // The largest --dpi; the library lowers it further when a side would pass kLargestSide.
 constexpr double kLargestDpi = 100000.0;
+// The farthest --at from a page's corner, in millimetres (a little over 200 inches, the largest
+// page).
+constexpr double kFarthestMm = 6000.0;
 
 struct Options
 {
@@ -36,11 +40,10 @@ struct Options
     QCommandLineOption format{QStringLiteral("format"),
                               QStringLiteral("png (既定)、svg、pdf のどれか。"),
                               QStringLiteral("png|svg|pdf")};
-    QCommandLineOption dpi{
-        QStringLiteral("dpi"),
-        QStringLiteral("PNG の解像度 (1 インチあたりのドット数)。既定は 600、"
-                       "BMP・JPEG の印影はその印刷解像度。0 で印影の印刷解像度。"),
-        QStringLiteral("N")};
+    QCommandLineOption dpi{QStringLiteral("dpi"),
+                           QStringLiteral("PNG の解像度 (1 インチあたりのドット数)。既定は 600、"
+                                          "画像の印影はその印刷解像度。0 で印影の印刷解像度。"),
+                           QStringLiteral("N")};
     QCommandLineOption date{QStringLiteral("date"),
                             QStringLiteral("日付印に入れる日付 (1900-01-01～9999-12-31)。"
                                            "既定は今日。"),
@@ -48,6 +51,25 @@ struct Options
     QCommandLineOption background{QStringLiteral("background"),
                                   QStringLiteral("transparent (透明、既定) または white (白)。"),
                                   QStringLiteral("transparent|white")};
+    QCommandLineOption seal{QStringLiteral("seal"),
+                            QStringLiteral("stamp: 押す印影ファイル。--seal ごとに一つの押印で、"
+                                           "続く --page、--at、--rotate はその押印のものです。"),
+                            QStringLiteral("ファイル")};
+    QCommandLineOption page{QStringLiteral("page"),
+                            QStringLiteral("stamp: 押すページ (1 から数えます)、"
+                                           "または all (全ページの同じ位置)。"),
+                            QStringLiteral("N|all")};
+    QCommandLineOption at{QStringLiteral("at"),
+                          QStringLiteral("stamp: 印影の中心の位置。見えているページの左上からの "
+                                         "mm で、右へ X、下へ Y。"),
+                          QStringLiteral("X,Y")};
+    QCommandLineOption rotate{
+        QStringLiteral("rotate"),
+        QStringLiteral("stamp: 印影を見た目で時計回りに回す角度 (度)。既定は 0。"),
+        QStringLiteral("DEG")};
+    QCommandLineOption password{QStringLiteral("password"),
+                                QStringLiteral("stamp: 暗号化された PDF のパスワード。"),
+                                QStringLiteral("PW")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
                             QStringLiteral("この説明を表示します。")};
     QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
@@ -55,8 +77,10 @@ struct Options
 
     QList<QCommandLineOption> All() const
     {
-        return {output, outputDir, format, dpi, date, background, help, version};
+        return {output, outputDir, format, dpi,      date, background, seal,
+                page,   at,        rotate, password, help, version};
     }
+    QList<QCommandLineOption> StampOnly() const { return {seal, page, at, rotate, password}; }
     QList<QCommandLineOption> RenderOnly() const
     {
         return {output, outputDir, format, dpi, date, background};
@@ -89,7 +113,7 @@ QString OptionWithoutValue(const QStringList& arguments, const Options& options)
     if (arguments.isEmpty())
         return {};
     const QString& last = arguments.constLast();
-    for (const QCommandLineOption& option : options.RenderOnly()) {
+    for (const QCommandLineOption& option : options.RenderOnly() + options.StampOnly()) {
         for (const QString& name : option.names()) {
             if (last == (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name)
                 return last;
@@ -192,6 +216,156 @@ Invocation ParseThumbnail(const QCommandLineParser& parser, const Options& optio
                          .arg(kLargestThumbnail)
                          .arg(rest[2]));
     return ThumbnailJob{rest[0], rest[1], size};
+}
+
+// The --seal groups in the order given: each --seal starts one; --page, --at and --rotate belong
+// to the --seal before them. QCommandLineParser keeps each option's values but not how they
+// interleave, so the arguments are walked here once more.
+std::variant<std::vector<StampGroup>, UsageError> StampGroups(const QStringList& arguments,
+                                                              const Options& options)
+{
+    QSet<QString> valued;
+    for (const QCommandLineOption& option : options.All()) {
+        if (!option.valueName().isEmpty()) {
+            for (const QString& name : option.names())
+                valued.insert(name);
+        }
+    }
+    std::vector<StampGroup> groups;
+    QSet<QString> given; // of the current group
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& token = arguments[i];
+        if (token == QLatin1String("--"))
+            break;
+        QString name;
+        std::optional<QString> value;
+        if (token.startsWith(QLatin1String("--"))) {
+            name = token.mid(2);
+            if (const qsizetype equals = name.indexOf(QLatin1Char('=')); equals >= 0) {
+                value = name.mid(equals + 1);
+                name.truncate(equals);
+            }
+        } else if (token.startsWith(QLatin1Char('-')) && token.size() > 1) {
+            name = token.mid(1, 1);
+            if (token.size() > 2)
+                value = token.mid(2);
+        }
+        if (!valued.contains(name))
+            continue;
+        if (!value && i + 1 < arguments.size())
+            value = arguments[++i];
+        if (name == options.seal.names().constFirst()) {
+            groups.push_back(StampGroup{value.value_or(QString()), -2, {-1, -1}, 0.0});
+            given.clear();
+            continue;
+        }
+        const bool grouped = name == options.page.names().constFirst() ||
+                             name == options.at.names().constFirst() ||
+                             name == options.rotate.names().constFirst();
+        if (!grouped)
+            continue;
+        if (groups.empty())
+            return Usage(
+                QStringLiteral("--%1 は、それを使う --seal の後に指定してください").arg(name));
+        if (given.contains(name))
+            return Usage(
+                QStringLiteral("--seal %1 に --%2 が二つあります").arg(groups.back().seal, name));
+        given.insert(name);
+        StampGroup& group = groups.back();
+        const QString text = value.value_or(QString());
+        if (name == options.page.names().constFirst()) {
+            bool ok = false;
+            const int page = text.toInt(&ok);
+            if (text.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0)
+                group.page = stamp::kEveryPage;
+            else if (ok && page >= 1)
+                group.page = page - 1;
+            else
+                return Usage(QStringLiteral("--page には 1 から数えたページ番号か all を"
+                                            "指定してください: %1")
+                                 .arg(text));
+        } else if (name == options.at.names().constFirst()) {
+            const QStringList parts = text.split(QLatin1Char(','));
+            bool okX = false;
+            bool okY = false;
+            const double x = parts.size() == 2 ? parts[0].trimmed().toDouble(&okX) : 0.0;
+            const double y = parts.size() == 2 ? parts[1].trimmed().toDouble(&okY) : 0.0;
+            if (!okX || !okY || !std::isfinite(x) || !std::isfinite(y) || x < 0 || y < 0 ||
+                x > kFarthestMm || y > kFarthestMm)
+                return Usage(QStringLiteral("--at には印影の中心を X,Y (ページの左上からの mm、"
+                                            "0～%1) で指定してください: %2")
+                                 .arg(kFarthestMm)
+                                 .arg(text));
+            group.atMm = QPointF(x, y);
+        } else {
+            bool ok = false;
+            const double degrees = text.toDouble(&ok);
+            if (!ok || !std::isfinite(degrees) || std::abs(degrees) > 3600.0)
+                return Usage(
+                    QStringLiteral("--rotate には角度を度で指定してください: %1").arg(text));
+            group.rotationDeg = std::fmod(std::fmod(degrees, 360.0) + 360.0, 360.0);
+        }
+    }
+    for (const StampGroup& group : groups) {
+        if (group.seal.isEmpty())
+            return Usage(QStringLiteral("--seal に印影ファイルを指定してください"));
+        if (group.page == -2)
+            return Usage(QStringLiteral("--seal %1 の --page (ページ番号か all) がありません")
+                             .arg(group.seal));
+        if (group.atMm.x() < 0)
+            return Usage(QStringLiteral("--seal %1 の --at (X,Y) がありません").arg(group.seal));
+    }
+    return groups;
+}
+
+// A stamp option given to another command, as a usage error.
+std::optional<UsageError> StampOptionElsewhere(const QCommandLineParser& parser,
+                                               const Options& options, const QString& command)
+{
+    for (const QCommandLineOption& option : options.StampOnly()) {
+        if (parser.isSet(option))
+            return Usage(QStringLiteral("%1 では %2 は使えません").arg(command, Spelled(option)));
+    }
+    return std::nullopt;
+}
+
+Invocation ParseStamp(const QStringList& arguments, const QCommandLineParser& parser,
+                      const Options& options, const QStringList& files,
+                      const calendar::LocalDate& today)
+{
+    for (const QCommandLineOption& option : options.RenderOnly()) {
+        if (parser.isSet(option) && option.names() != options.output.names() &&
+            option.names() != options.date.names())
+            return Usage(QStringLiteral("stamp では %1 は使えません").arg(Spelled(option)));
+    }
+    if (files.size() != 1)
+        return Usage(QStringLiteral("stamp には押印する PDF ファイルを一つ指定してください"));
+    StampJob job;
+    job.input = files.constFirst();
+    job.output = parser.value(options.output);
+    job.day = today;
+    if (job.output.isEmpty())
+        return Usage(QStringLiteral("stamp には -o で書き出す PDF ファイルを指定してください"));
+    if (QFileInfo(job.output).absoluteFilePath() == QFileInfo(job.input).absoluteFilePath())
+        return Usage(QStringLiteral("-o に入力の PDF そのものは指定できません "
+                                    "(元の PDF を残すため、別の名前にしてください)"));
+    if (parser.isSet(options.date)) {
+        const std::optional<calendar::LocalDate> day = output::ParseDay(parser.value(options.date));
+        if (!day)
+            return Usage(QStringLiteral("--date の日付が正しくありません (YYYY-MM-DD の形で、"
+                                        "1900-01-01～9999-12-31): %1")
+                             .arg(parser.value(options.date)));
+        job.day = *day;
+    }
+    job.password = parser.value(options.password).toUtf8();
+    auto groups = StampGroups(arguments, options);
+    if (auto* usage = std::get_if<UsageError>(&groups))
+        return *usage;
+    job.groups = std::move(std::get<std::vector<StampGroup>>(groups));
+    if (job.groups.empty())
+        return Usage(QStringLiteral("stamp には --seal、--page、--at で押す印影を"
+                                    "一つ以上指定してください"));
+    return job;
 }
 
 void PrintError(QTextStream& err, const QString& message)
@@ -475,14 +649,20 @@ Invocation ParseCommandLine(const QStringList& arguments, const calendar::LocalD
 
     QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
-        return Usage(QStringLiteral("コマンド (render、thumbnail、extract) を指定してください"));
+        return Usage(QStringLiteral(
+            "コマンド (render、thumbnail、extract、stamp のどれか) を指定してください"));
     const QString command = positional.takeFirst();
+    if (command == QLatin1String("stamp"))
+        return ParseStamp(arguments, parser, options, positional, today);
+    if (const std::optional<UsageError> misuse = StampOptionElsewhere(parser, options, command))
+        return *misuse;
     if (command == QLatin1String("render"))
         return ParseRender(parser, options, positional, today);
     if (command == QLatin1String("thumbnail"))
         return ParseThumbnail(parser, options, positional);
     return Usage(
-        QStringLiteral("知らないコマンドです: %1 (render、thumbnail、extract です)").arg(command));
+        QStringLiteral("知らないコマンドです: %1 (render、thumbnail、extract、stamp のどれかです)")
+            .arg(command));
 }
 
 QString HelpText()
@@ -494,8 +674,11 @@ QString HelpText()
         "                   [--dpi N] [--date YYYY-MM-DD] [--background transparent|white]\n"
         "  velmrseal thumbnail 入力 出力.png サイズ\n"
         "  velmrseal extract 画像 -o 出力.png [--ink 色] [--dpi N]\n"
+        "  velmrseal stamp 入力.pdf --seal ファイル --page N|all --at X,Y [--rotate DEG]\n"
+        "                  [--seal ...] [--date YYYY-MM-DD] [--password PW] -o 出力.pdf\n"
         "\n"
-        "認印書式ファイル (.mkn)、日付印書式ファイル (.mkd)、BMP・JPEG の印影を、実寸の画像に"
+        "認印書式ファイル (.mkn)、日付印書式ファイル (.mkd)、BMP・JPEG・PNG・TIFF・WebP "
+        "の印影を、実寸の画像に"
         "書き出します。\n"
         "画面は要りません。\n"
         "\n"
@@ -507,6 +690,10 @@ QString HelpText()
         "  thumbnail  ファイルマネージャーのサムネイル: 印影を サイズ×サイズ ピクセルの透明な PNG "
         "に収めます。\n"
         "  extract    スキャンや写真の印影を、透明な背景の PNG に取り出します (下に説明)。\n"
+        "  stamp      PDF に印影を実寸で押印します。印影は朱肉のように下の文字を透かします。\n"
+        "             元の PDF のバイトはそのまま残り、押印はその後ろに追記されます "
+        "(電子署名は有効なままです)。\n"
+        "             --seal、--page、--at (と --rotate) の組をいくつでも指定できます。\n"
         "\n"
         "オプション:\n");
     for (const QCommandLineOption& option : options.All()) {
@@ -523,7 +710,7 @@ QString HelpText()
         "  1  書き出せなかったファイルがあります (ほかのファイルは書き出してあります)\n"
         "  2  使い方が違います (何も書き出していません)\n");
     return text;
-}
+} // namespace velmr::cli
 
 QString VersionText()
 {
@@ -603,6 +790,40 @@ int RunExtract(const ExtractJob& job, QTextStream& err)
     return Write(job.output, bytes, err) ? kAllWritten : kSomeFailed;
 }
 
+int RunStamp(const StampJob& job, QTextStream& err)
+{
+    const QFileInfo input(job.input);
+    const QFileInfo output(job.output);
+    if (output.exists() && input.exists() &&
+        output.canonicalFilePath() == input.canonicalFilePath()) {
+        PrintError(err, QStringLiteral("%1: 書き出す先が入力の PDF そのものです").arg(job.output));
+        return kSomeFailed;
+    }
+    // One seal file is one seal in the document however often it is stamped.
+    stamp::StampRequest request;
+    QHash<QString, std::size_t> sealOf;
+    for (const StampGroup& group : job.groups) {
+        const QString key = QFileInfo(group.seal).absoluteFilePath();
+        auto found = sealOf.constFind(key);
+        if (found == sealOf.constEnd()) {
+            Prepared prepared = Prepare(group.seal, job.day, err);
+            if (!prepared.art)
+                return kSomeFailed;
+            found = sealOf.insert(key, request.seals.size());
+            request.seals.push_back(
+                std::make_shared<const output::SealArtwork>(std::move(*prepared.art)));
+        }
+        request.stamps.push_back(
+            stamp::Stamp{group.page, group.atMm, group.rotationDeg, found.value()});
+    }
+    if (const std::optional<QString> problem =
+            stamp::StampPdfFile(job.input, job.password, request, job.output)) {
+        PrintError(err, *problem);
+        return kSomeFailed;
+    }
+    return kAllWritten;
+}
+
 int RunSealCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
 {
     const Invocation invocation = ParseCommandLine(arguments, calendar::Today());
@@ -619,6 +840,8 @@ int RunSealCommand(const QStringList& arguments, QTextStream& out, QTextStream& 
         status = RunThumbnail(*thumbnail, err);
     } else if (const auto* extract = std::get_if<ExtractJob>(&invocation)) {
         status = RunExtract(*extract, err);
+    } else if (const auto* stamp = std::get_if<StampJob>(&invocation)) {
+        status = RunStamp(*stamp, err);
     }
     out.flush();
     err.flush();

@@ -3,18 +3,21 @@
 #include "calendar/CalendarDate.h"
 #include "image/SealExtract.h"
 #include "output/SealOutput.h"
+#include "stamp/PdfStamp.h"
 
+#include <QPointF>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
 #include <variant>
+#include <vector>
 
 class QTextStream;
 
-// The velmrseal command line: seal files rendered to pictures at their true size, and the file
-// manager's thumbnails. The executable is a thin shell around RunSealCommand, so that tests run
-// the same logic.
+// The velmrseal command line: seal files rendered to pictures at their true size, the file
+// manager's thumbnails, and seals stamped on PDF documents. The executable is a thin shell around
+// RunSealCommand, so that tests run the same logic.
 namespace velmr::cli {
 
 // Exit statuses.
@@ -55,6 +58,25 @@ struct ExtractJob
     double dpi = output::kNameSealPixelsPerCm * 2.54; // the bitmap seal's print resolution
 };
 
+// One seal placed by `velmrseal stamp`: a --seal group with its --page, --at and --rotate.
+struct StampGroup
+{
+    QString seal;             // the seal file
+    int page = 0;             // 0-based, or stamp::kEveryPage (--page all)
+    QPointF atMm;             // the seal's centre from the page's visible top-left corner
+    double rotationDeg = 0.0; // clockwise as seen
+};
+
+// `velmrseal stamp IN.pdf --seal FILE --page N|all --at X,Y [--rotate DEG] ... -o OUT.pdf`.
+struct StampJob
+{
+    QString input;
+    QString output;
+    std::vector<StampGroup> groups;
+    calendar::LocalDate day; // printed by date seals
+    QByteArray password;     // of an encrypted document
+};
+
 enum class InfoRequest
 {
     Help,
@@ -67,7 +89,8 @@ struct UsageError
     QString message;
 };
 
-using Invocation = std::variant<RenderJob, ThumbnailJob, ExtractJob, InfoRequest, UsageError>;
+using Invocation =
+    std::variant<RenderJob, ThumbnailJob, ExtractJob, StampJob, InfoRequest, UsageError>;
 
 // Reads the arguments (the program's name first). Dates default to `today`.
 Invocation ParseCommandLine(const QStringList& arguments, const calendar::LocalDate& today);
@@ -86,6 +109,7 @@ int RunThumbnail(const ThumbnailJob& job, QTextStream& err);
 // Reads the picture (within the image library's limits), takes the seal out of it and writes it
 // as a PNG with its print resolution; on failure a message and nothing written.
 int RunExtract(const ExtractJob& job, QTextStream& err);
+int RunStamp(const StampJob& job, QTextStream& err);
 
 // The whole command: parses `arguments`, prints help or version to `out`, runs the job. Needs a
 // QGuiApplication (the seals' texts are drawn with the system's fonts).

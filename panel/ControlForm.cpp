@@ -119,8 +119,24 @@ void TControlForm::SetClientSize(int width, int height)
     setFixedSize(width, height);
 }
 
+void TControlForm::ShowOtherPanel(QFrame& panel)
+{
+    for (QFrame* seals : {Panel1_, Panel2_, Panel3_})
+        seals->hide();
+    if (otherPanel_ && otherPanel_ != &panel)
+        otherPanel_->hide();
+    otherPanel_ = &panel;
+    if (panel.parentWidget() != this)
+        panel.setParent(this);
+    panel.move(2, 2);
+    panel.show();
+    SetClientSize(panel.width() + 4, panel.height() + 4);
+}
+
 void TControlForm::Collapse()
 {
+    if (otherPanel_)
+        otherPanel_->hide();
     SetClientSize(Panel1_->width() + 4, 2);
 }
 
@@ -144,6 +160,8 @@ void TControlForm::ShowEditPanel(seal::TMDIChild& document)
     }
     for (QFrame* panel : {Panel1_, Panel2_, Panel3_})
         panel->setVisible(panel == shown);
+    if (otherPanel_)
+        otherPanel_->hide();
     if (!shown) {
         SetClientSize(Panel1_->width() + 4, Panel1_->height() + 4);
         return;

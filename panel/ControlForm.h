@@ -53,6 +53,11 @@ public:
     // Shows the panel of the document's kind, sizes the window around it and fills it.
     void ShowEditPanel(seal::TMDIChild& document) override;
 
+    // Shows `panel`, a panel for a document of another kind (a PDF document's stamping panel),
+    // instead of the seal panels, and sizes the window around it; the panel becomes a child of
+    // this window.
+    void ShowOtherPanel(QFrame& panel);
+
     // Only the caption bar shows: the state while no document is open.
     void Collapse();
 
@@ -185,6 +190,7 @@ private:
     QFrame* Panel1_ = nullptr;
     QFrame* Panel2_ = nullptr;
     QFrame* Panel3_ = nullptr;
+    QPointer<QFrame> otherPanel_;
 
     FontChoice fontDialogs_[5];
     // The point size of each font dialog's font, beside its size buttons.

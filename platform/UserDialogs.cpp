@@ -8,6 +8,8 @@
 #include <QDialog>
 #include <QEvent>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -91,6 +93,21 @@ public:
         if (form.exec() != QDialog::Accepted)
             return std::nullopt;
         return form.Choice();
+    }
+
+    std::optional<QString> AskPassword(QWidget* parent, const QString& caption,
+                                       const QString& text) override
+    {
+        QInputDialog dialog(parent);
+        dialog.setWindowTitle(caption);
+        dialog.setLabelText(text);
+        dialog.setTextEchoMode(QLineEdit::Password);
+        dialog.setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData);
+        dialog.setOkButtonText(QStringLiteral("OK"));
+        dialog.setCancelButtonText(QStringLiteral("キャンセル"));
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.textValue();
     }
 
     int RunModal(QDialog& form) override { return form.exec(); }

@@ -135,6 +135,9 @@ public:
     // The export options of a seal: format, resolution and, for a date seal, the day to print.
     virtual std::optional<ExportOptionsChoice>
     AskExportOptions(QWidget* parent, const ExportOptionsRequest& request) = 0;
+    // A password, typed hidden, for the document `text` names; nothing when the user cancels.
+    virtual std::optional<QString> AskPassword(QWidget* parent, const QString& caption,
+                                               const QString& text) = 0;
     // Runs one of the program's own modal forms and returns its QDialog result code.
     virtual int RunModal(QDialog& form) = 0;
     // Starts the progress display of a long operation, with the title and message its caller

@@ -159,6 +159,32 @@ void ExportPage(QPainter& p)
     p.drawLine(QPointF(14.2, 15.6), QPointF(16.8, 13));
 }
 
+// A page of text with a seal pressed on it, the lines showing through the red.
+void StampedPage(QPainter& p)
+{
+    p.setPen(QPen(QColor(0x70, 0x70, 0x70), 1.0));
+    p.setBrush(Qt::white);
+    QPainterPath page;
+    page.moveTo(2.5, 0.5);
+    page.lineTo(10.5, 0.5);
+    page.lineTo(13.5, 3.5);
+    page.lineTo(13.5, 17.5);
+    page.lineTo(2.5, 17.5);
+    page.closeSubpath();
+    p.drawPath(page);
+    p.setPen(QPen(QColor(0x30, 0x30, 0x30), 1.0));
+    for (double y : {4.5, 7.0, 9.5, 12.0})
+        p.drawLine(QPointF(4.5, y), QPointF(y < 5 ? 9.5 : 11.5, y));
+    p.setCompositionMode(QPainter::CompositionMode_Multiply);
+    p.setPen(QPen(kSealRed, 1.5));
+    p.setBrush(QColor(0xF6, 0xC8, 0xC8));
+    p.drawEllipse(QRectF(8.3, 8.3, 9, 9));
+    p.setPen(QPen(kSealRed, 1.3, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(12.8, 10.6), QPointF(12.8, 15.0)); // a character as strokes
+    p.drawLine(QPointF(10.9, 12.0), QPointF(14.7, 12.0));
+    p.drawLine(QPointF(10.9, 14.0), QPointF(14.7, 14.0));
+}
+
 Painting PaintingFor(const QString& name)
 {
     if (name == QLatin1String("sbNewName"))
@@ -177,6 +203,8 @@ Painting PaintingFor(const QString& name)
         return ExitDoor;
     if (name == QLatin1String("ExportBtn"))
         return ExportPage;
+    if (name == QLatin1String("PdfStampBtn"))
+        return StampedPage;
     return {};
 }
 
@@ -212,9 +240,10 @@ QPixmap Greyed(const QPixmap& normal)
 
 QStringList GlyphNames()
 {
-    return {QStringLiteral("sbNewName"), QStringLiteral("sbNewDate"), QStringLiteral("OpenBtn"),
-            QStringLiteral("SaveBtn"),   QStringLiteral("PasteBtn"),  QStringLiteral("sbToVelmor"),
-            QStringLiteral("ExitBtn"),   QStringLiteral("ExportBtn")};
+    return {
+        QStringLiteral("sbNewName"), QStringLiteral("sbNewDate"), QStringLiteral("OpenBtn"),
+        QStringLiteral("SaveBtn"),   QStringLiteral("PasteBtn"),  QStringLiteral("sbToVelmor"),
+        QStringLiteral("ExitBtn"),   QStringLiteral("ExportBtn"), QStringLiteral("PdfStampBtn")};
 }
 
 QPixmap GlyphPixmap(const QString& buttonName, int size)

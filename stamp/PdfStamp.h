@@ -17,11 +17,14 @@
 // original file's bytes stay the first bytes of the result, unchanged.
 namespace velmr::stamp {
 
+// Stamp::page for the same spot on every page of the document.
+inline constexpr int kEveryPage = -1;
+
 // One seal on one page. Positions are in millimetres from the page's visible top-left corner:
 // the page as it is shown, its crop box with its /Rotate applied.
 struct Stamp
 {
-    int page = 0;             // 0-based page index
+    int page = 0;             // 0-based page index, or kEveryPage
     QPointF centreMm;         // the centre of the seal's ink (SealArtwork::InkRect())
     double rotationDeg = 0.0; // clockwise as seen on the page
     std::size_t seal = 0;     // index into StampRequest::seals

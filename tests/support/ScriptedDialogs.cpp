@@ -90,6 +90,13 @@ ScriptedDialogs::AskExportOptions(QWidget*, const platform::ExportOptionsRequest
     return Next(exportAnswers, std::optional<platform::ExportOptionsChoice>());
 }
 
+std::optional<QString> ScriptedDialogs::AskPassword(QWidget*, const QString& caption,
+                                                    const QString& text)
+{
+    passwordQuestions.push_back({caption, text});
+    return Next(passwordAnswers, std::optional<QString>());
+}
+
 int ScriptedDialogs::RunModal(QDialog& form)
 {
     modalForms.push_back(form.windowTitle());

@@ -51,6 +51,8 @@ public:
     int fontsConfirmedUnchanged = 0; // choosers to confirm as they opened, before fontAnswers
     std::deque<std::optional<QColor>> colorAnswers;
     std::deque<std::optional<platform::ExportOptionsChoice>> exportAnswers; // default: cancel
+    std::vector<ShownQuestion> passwordQuestions;
+    std::deque<std::optional<QString>> passwordAnswers; // default: cancel
     // Acts on a modal form while it "runs"; returns the result code. Default: Rejected.
     std::deque<std::function<int(QDialog&)>> modalAnswers;
 
@@ -85,6 +87,8 @@ public:
     std::optional<QColor> AskColor(QWidget* parent, const QColor& initial) override;
     std::optional<platform::ExportOptionsChoice>
     AskExportOptions(QWidget* parent, const platform::ExportOptionsRequest& request) override;
+    std::optional<QString> AskPassword(QWidget* parent, const QString& caption,
+                                       const QString& text) override;
     int RunModal(QDialog& form) override;
     std::unique_ptr<platform::ProgressReport> BeginProgress(QWidget* parent, const QString& title,
                                                             const QString& message,
