@@ -682,7 +682,7 @@ TEST_F(FileCommandsTest, PhonePicturesOpenAndAreSavedAsBmp)
               QStringLiteral("認印書式ﾌｧｲﾙ (*.mkn)|*.mkn|日付印書式ﾌｧｲﾙ (*.mkd)|*.mkd|"
                              "ﾋﾞｯﾄﾏｯﾌﾟﾌｧｲﾙ (*.bmp)|*.bmp|JPEGﾌｧｲﾙ (*.jpg;*.jpeg)|*.jpg;*.jpeg|"
                              "PNGﾌｧｲﾙ (*.png)|*.png|TIFFﾌｧｲﾙ (*.tif;*.tiff)|*.tif;*.tiff|"
-                             "WebPﾌｧｲﾙ (*.webp)|*.webp"));
+                             "WebPﾌｧｲﾙ (*.webp)|*.webp|PDFﾌｧｲﾙ (*.pdf)|*.pdf"));
 
     dialogs.saveAnswers.push_back(FileDialogChoice{Path(QStringLiteral("photo")), 0});
     main->FileSaveItem->trigger();
