@@ -9,7 +9,7 @@ set -euo pipefail
 program="$1"
 shots="$2"
 source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
-for tool in convert pdftoppm qpdf python3; do
+for tool in convert pdftoppm qpdf python3 rsvg-convert; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 start_session
@@ -18,28 +18,14 @@ files="$root/files"
 mkdir -p "$files"
 
 # An A4 page, 595 × 842 points, a black bar 6 points high from 220 points below the top (the seal
-# is placed across it), written here with its cross-reference table.
-python3 - "$files/invoice.pdf" <<'PY'
-import sys
-content = b"0 0 0 rg 60 616 475 6 re f\n"
-objects = [
-    b"<< /Type /Catalog /Pages 2 0 R >>",
-    b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-    b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R /Resources << >> >>",
-    b"<< /Length %d >>\nstream\n" % len(content) + content + b"endstream",
-]
-out = bytearray(b"%PDF-1.4\n%\xe2\xe3\xcf\xd3\n")
-offsets = []
-for number, body in enumerate(objects, 1):
-    offsets.append(len(out))
-    out += b"%d 0 obj\n" % number + body + b"\nendobj\n"
-xref = len(out)
-out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
-for offset in offsets:
-    out += b"%010d 00000 n \n" % offset
-out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, xref)
-open(sys.argv[1], "wb").write(out)
-PY
+# is placed across it) under a heading, made into a PDF by another program (librsvg's cairo).
+cat >"$files/invoice.svg" <<'SVG'
+<svg xmlns="http://www.w3.org/2000/svg" width="595pt" height="842pt" viewBox="0 0 595 842">
+  <text x="60" y="120" font-size="24" font-family="IPAGothic">御請求書</text>
+  <rect x="60" y="220" width="475" height="6" fill="black"/>
+</svg>
+SVG
+rsvg-convert -f pdf -o "$files/invoice.pdf" "$files/invoice.svg" || fail "rsvg-convert wrote no PDF"
 qpdf --check "$files/invoice.pdf" >/dev/null || fail "the page written is not a sound PDF"
 
 # A new name seal to stamp with, minimized out of the way (still offered).
