@@ -76,6 +76,24 @@ bool IsPdfPath(const QString& path)
     return seal::FileExtension(path) == QLatin1String(".pdf");
 }
 
+// The document windows of one kind, in the order they were opened.
+template <class Window> QList<Window*> WindowsOf(const QMdiArea& area)
+{
+    QList<Window*> windows;
+    for (QMdiSubWindow* frame : area.subWindowList(QMdiArea::CreationOrder)) {
+        if (auto* window = qobject_cast<Window*>(frame->widget()))
+            windows << window;
+    }
+    return windows;
+}
+
+// The active document window when it is of that kind.
+template <class Window> Window* ActiveWindowOf(const QMdiArea& area)
+{
+    QMdiSubWindow* frame = area.currentSubWindow();
+    return frame ? qobject_cast<Window*>(frame->widget()) : nullptr;
+}
+
 // The name a document window lists under in the window menu.
 QString CaptionOf(const QMdiSubWindow* window)
 {
@@ -587,19 +605,12 @@ bool TMainForm::QueryClose(stamp::PdfWindow& document)
 
 QList<seal::TMDIChild*> TMainForm::Documents() const
 {
-    QList<seal::TMDIChild*> documents;
-    const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList(QMdiArea::CreationOrder);
-    for (QMdiSubWindow* window : windows) {
-        if (auto* document = qobject_cast<seal::TMDIChild*>(window->widget()))
-            documents << document;
-    }
-    return documents;
+    return WindowsOf<seal::TMDIChild>(*mdiArea_);
 }
 
 seal::TMDIChild* TMainForm::ActiveDocument() const
 {
-    QMdiSubWindow* window = mdiArea_->currentSubWindow();
-    return window ? qobject_cast<seal::TMDIChild*>(window->widget()) : nullptr;
+    return ActiveWindowOf<seal::TMDIChild>(*mdiArea_);
 }
 
 seal::TMDIChild* TMainForm::NewChildWindow(const QString& name)
@@ -844,19 +855,12 @@ void TMainForm::FilePdfItemClick()
 
 QList<stamp::PdfWindow*> TMainForm::PdfWindows() const
 {
-    QList<stamp::PdfWindow*> windows;
-    const QList<QMdiSubWindow*> frames = mdiArea_->subWindowList(QMdiArea::CreationOrder);
-    for (QMdiSubWindow* frame : frames) {
-        if (auto* pdf = qobject_cast<stamp::PdfWindow*>(frame->widget()))
-            windows << pdf;
-    }
-    return windows;
+    return WindowsOf<stamp::PdfWindow>(*mdiArea_);
 }
 
 stamp::PdfWindow* TMainForm::ActivePdfWindow() const
 {
-    QMdiSubWindow* window = mdiArea_->currentSubWindow();
-    return window ? qobject_cast<stamp::PdfWindow*>(window->widget()) : nullptr;
+    return ActiveWindowOf<stamp::PdfWindow>(*mdiArea_);
 }
 
 stamp::PdfWindow* TMainForm::OpenPdfWindow(const QString& path)

@@ -15,6 +15,8 @@
 #include <QTextStream>
 
 #include <cmath>
+#include <initializer_list>
+#include <utility>
 
 namespace velmr::cli {
 namespace {
@@ -87,24 +89,37 @@ struct Options
     }
 };
 
+// An option's name as typed: "-o", "--dpi".
+QString Dashed(const QString& name)
+{
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
 QString Spelled(const QCommandLineOption& option)
 {
     QStringList names;
     for (const QString& name : option.names())
-        names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+        names << Dashed(name);
     return names.join(QStringLiteral(", "));
+}
+
+// The value `name` stands for in `table` (any case), or nothing.
+template <class Value>
+std::optional<Value> Named(const QString& name,
+                           std::initializer_list<std::pair<const char*, Value>> table)
+{
+    for (const auto& [spelling, value] : table) {
+        if (name.compare(QLatin1String(spelling), Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return std::nullopt;
 }
 
 std::optional<output::Format> FormatNamed(const QString& name)
 {
-    const QString lower = name.toLower();
-    if (lower == QLatin1String("png"))
-        return output::Format::Png;
-    if (lower == QLatin1String("svg"))
-        return output::Format::Svg;
-    if (lower == QLatin1String("pdf"))
-        return output::Format::Pdf;
-    return std::nullopt;
+    return Named<output::Format>(
+        name,
+        {{"png", output::Format::Png}, {"svg", output::Format::Svg}, {"pdf", output::Format::Pdf}});
 }
 
 // The option among `arguments` that ends the line without its value, if any.
@@ -115,7 +130,7 @@ QString OptionWithoutValue(const QStringList& arguments, const Options& options)
     const QString& last = arguments.constLast();
     for (const QCommandLineOption& option : options.RenderOnly() + options.StampOnly()) {
         for (const QString& name : option.names()) {
-            if (last == (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name)
+            if (last == Dashed(name))
                 return last;
         }
     }
@@ -496,18 +511,12 @@ const QString kExtract = QStringLiteral("extract");
 
 std::optional<image::InkChoice> InkNamed(const QString& name)
 {
-    const QString lower = name.toLower();
-    if (lower == QLatin1String("measured"))
-        return image::InkChoice::Measured;
-    if (lower == QLatin1String("vermilion"))
-        return image::InkChoice::Vermilion;
-    if (lower == QLatin1String("red"))
-        return image::InkChoice::Red;
-    if (lower == QLatin1String("black"))
-        return image::InkChoice::Black;
-    if (lower == QLatin1String("blue"))
-        return image::InkChoice::Blue;
-    return std::nullopt;
+    using image::InkChoice;
+    return Named<InkChoice>(name, {{"measured", InkChoice::Measured},
+                                   {"vermilion", InkChoice::Vermilion},
+                                   {"red", InkChoice::Red},
+                                   {"black", InkChoice::Black},
+                                   {"blue", InkChoice::Blue}});
 }
 
 // The extract command's invocation, or nothing when the command is another one.
@@ -529,8 +538,7 @@ std::optional<Invocation> ParseExtractCommand(const QStringList& arguments)
         if (!unknown.isEmpty()) {
             const QString& name = unknown.constFirst();
             return Usage(
-                QStringLiteral("extract では使えないオプションです: %1")
-                    .arg((name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name));
+                QStringLiteral("extract では使えないオプションです: %1").arg(Dashed(name)));
         }
         return Usage(parser.errorText());
     }
@@ -633,9 +641,7 @@ Invocation ParseCommandLine(const QStringList& arguments, const calendar::LocalD
         const QStringList unknown = parser.unknownOptionNames();
         if (!unknown.isEmpty()) {
             const QString& name = unknown.constFirst();
-            return Usage(
-                QStringLiteral("知らないオプションです: %1")
-                    .arg((name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name));
+            return Usage(QStringLiteral("知らないオプションです: %1").arg(Dashed(name)));
         }
         const QString bare = OptionWithoutValue(arguments, options);
         if (!bare.isEmpty())
