@@ -89,7 +89,11 @@ QString ProposedExportName(const QString& caption, output::Format format)
 {
     const QString name = QFileInfo(caption).fileName();
     const QString extension = seal::FileExtension(name);
-    return name.left(name.size() - extension.size()) + output::FormatExtension(format);
+    const QString base = name.left(name.size() - extension.size());
+    // A picture of the same format (a photo the seal was taken from) is not proposed over itself.
+    if (extension == output::FormatExtension(format))
+        return base + QStringLiteral("_印影") + extension;
+    return base + output::FormatExtension(format);
 }
 
 QString ExportPath(const QString& chosen, output::Format format)

@@ -22,7 +22,8 @@ std::optional<output::SealSource> SealSourceOf(const seal::TMDIChild& document,
 
 // The save dialog's filter of a format.
 QString ExportFilter(output::Format format);
-// The file name proposed for a document captioned `caption`: its base name with the extension.
+// The file name proposed for a document captioned `caption`: its base name with the extension
+// ("_印影" added before it when the document is itself a file of that format).
 QString ProposedExportName(const QString& caption, output::Format format);
 // The path written for the chosen one: the format's extension is added unless it is there.
 QString ExportPath(const QString& chosen, output::Format format);

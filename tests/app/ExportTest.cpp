@@ -361,6 +361,8 @@ TEST_F(ExportTest, APictureWithAlphaKeepsItThroughExportAndCopy)
         return picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     };
     Export(Options(ExportFormat::Png), QStringLiteral("out.png"));
+    EXPECT_EQ(dialogs.saveRequests.back().fileName, QStringLiteral("seal_印影.png"))
+        << "the picture itself is not proposed";
     const QImage exported(Path(QStringLiteral("out.png")));
     ASSERT_TRUE(exported.hasAlphaChannel());
     EXPECT_EQ(premultiplied(exported), premultiplied(seal)) << "every pixel and its alpha";
