@@ -8,8 +8,12 @@
 #include <QFileInfo>
 
 #include <cmath>
+#include <cstring>
 #include <map>
+#include <memory>
+#include <openssl/provider.h>
 #include <podofo/podofo.h>
+#include <poppler-qt6.h>
 #include <string>
 
 namespace velmr::stamp {
@@ -38,15 +42,20 @@ QString CannotUpdate()
                           "(追記保存) ができません。ファイルは書き出していません");
 }
 
+QString CannotUpdateEncrypted()
+{
+    return QStringLiteral("暗号化された (パスワードや権限で保護された) PDF には、元の内容を"
+                          "そのまま残して押印を書き足す保存 (追記保存) ができません。"
+                          "ファイルは書き出していません");
+}
+
 QString MessageFor(const PdfError& error)
 {
     switch (error.GetError()) {
     case ePdfError_NoPdfFile:
         return NotPdf();
     case ePdfError_CannotEncryptedForUpdate:
-        return QStringLiteral("暗号化された (パスワードや権限で保護された) PDF には、元の内容を"
-                              "そのまま残して押印を書き足す保存 (追記保存) ができません。"
-                              "ファイルは書き出していません");
+        return CannotUpdateEncrypted();
     case ePdfError_NotLoadedForUpdate:
     case ePdfError_UnsupportedFilter:
     case ePdfError_NotImplemented:
@@ -323,14 +332,181 @@ Stamped Failure(const QString& message)
     return Stamped{{}, message};
 }
 
-// Opens `original` for an incremental update; a message when it cannot be opened.
+QString NeedsPassword()
+{
+    return QStringLiteral("この PDF はパスワードで保護されています。パスワードを指定してください");
+}
+
+QString WrongPassword()
+{
+    return QStringLiteral("パスワードが違います");
+}
+
+// RC4, which the older standard security handlers (and the password check of AES-128) use, lives
+// in OpenSSL's legacy provider since OpenSSL 3; loading it also keeps the default one. Both stay
+// loaded for the life of the program.
+void EnableOlderCiphers()
+{
+    static OSSL_PROVIDER* const legacy = OSSL_PROVIDER_load(nullptr, "legacy");
+    static OSSL_PROVIDER* const standard = OSSL_PROVIDER_load(nullptr, "default");
+    (void)legacy;
+    (void)standard;
+}
+
+// The document's own security handler, as authenticated on loading, for a writer that adds a
+// revision: the key is never generated again (that would make new owner and user entries and a
+// new key, and the earlier revisions unreadable), and the encryption dictionary written has the
+// original's entries. Strings and streams are encrypted with the number of the object being
+// written, which the writer sets as the current reference.
+class KeptEncryption final : public PdfEncrypt
+{
+public:
+    explicit KeptEncryption(const PdfEncrypt& original)
+        : m_original(PdfEncrypt::CreatePdfEncrypt(original))
+    {
+        m_eAlgorithm = original.GetEncryptAlgorithm();
+        m_keyLength = original.GetKeyLength() / 8;
+        m_rValue = original.GetRevision();
+        m_pValue = original.GetPValue();
+        m_bEncryptMetadata = original.IsMetadataEncrypted();
+        std::memcpy(m_uValue, original.GetUValue(), sizeof m_uValue);
+        std::memcpy(m_oValue, original.GetOValue(), sizeof m_oValue);
+        std::memcpy(m_encryptionKey, original.GetEncryptionKey(), sizeof m_encryptionKey);
+    }
+    KeptEncryption(const KeptEncryption&) = delete;
+    KeptEncryption& operator=(const KeptEncryption&) = delete;
+    ~KeptEncryption() override = default;
+
+    void GenerateEncryptionKey(const PdfString&) override {}
+    void CreateEncryptionDictionary(PdfDictionary& dictionary) const override
+    {
+        m_original->CreateEncryptionDictionary(dictionary);
+    }
+    PdfOutputStream* CreateEncryptionOutputStream(PdfOutputStream* stream) override
+    {
+        return Current().CreateEncryptionOutputStream(stream);
+    }
+    PdfInputStream* CreateEncryptionInputStream(PdfInputStream* stream) override
+    {
+        return Current().CreateEncryptionInputStream(stream);
+    }
+    bool Authenticate(const std::string&, const PdfString&) override { return false; }
+    void Encrypt(const unsigned char* in, pdf_long inLength, unsigned char* out,
+                 pdf_long outLength) const override
+    {
+        Current().Encrypt(in, inLength, out, outLength);
+    }
+    void Decrypt(const unsigned char* in, pdf_long inLength, unsigned char* out,
+                 pdf_long& outLength) const override
+    {
+        Current().Decrypt(in, inLength, out, outLength);
+    }
+    pdf_long CalculateStreamLength(pdf_long length) const override
+    {
+        return m_original->CalculateStreamLength(length);
+    }
+    pdf_long CalculateStreamOffset() const override { return m_original->CalculateStreamOffset(); }
+
+private:
+    PdfEncrypt& Current() const
+    {
+        m_original->SetCurrentReference(m_curReference);
+        return *m_original;
+    }
+
+    std::unique_ptr<PdfEncrypt> m_original;
+};
+
+// A writer of one more revision of an encrypted document, with the document's own key.
+class EncryptedUpdateWriter final : public PdfWriter
+{
+public:
+    EncryptedUpdateWriter(PdfMemDocument& document, std::unique_ptr<PdfEncrypt> encryption)
+        : PdfWriter(&document.GetObjects(), document.GetTrailer())
+    {
+        m_pEncrypt = encryption.release(); // the writer's to delete
+    }
+};
+
+// How the original ends: where its last cross-reference section is and whether it is a stream.
+struct OriginalEnd
+{
+    pdf_long xrefOffset = 0;
+    bool xrefStream = false;
+};
+
+OriginalEnd EndOf(const QByteArray& original, const QByteArray& password)
+{
+    PdfVecObjects objects;
+    objects.SetAutoDelete(true);
+    PdfParser parser(&objects);
+    try {
+        parser.ParseFile(original.constData(), long(original.size()), true);
+    } catch (const PdfError& error) {
+        if (error.GetError() != ePdfError_InvalidPassword) {
+            throw;
+        }
+        parser.SetPassword(password.toStdString());
+    }
+    return OriginalEnd{parser.GetXRefOffset(), parser.HasXRefStream()};
+}
+
+// The encrypted document's new revision after the original's bytes, strings and streams of the
+// objects written encrypted with the original key.
+QByteArray WriteEncryptedUpdate(PdfMemDocument& document, const QByteArray& original,
+                                const QByteArray& password)
+{
+    const OriginalEnd end = EndOf(original, password);
+    EncryptedUpdateWriter writer(document,
+                                 std::make_unique<KeptEncryption>(*document.GetEncrypt()));
+    writer.SetPdfVersion(document.GetPdfVersion());
+    writer.SetWriteMode(document.GetWriteMode());
+    writer.SetIncrementalUpdate(true);
+    writer.SetPrevXRefOffset(end.xrefOffset);
+    // As PoDoFo updates an unencrypted document: after a cross-reference stream, a complete
+    // table, every object that lay in an object stream written again as an object of its own.
+    writer.SetUseXRefStream(false);
+    PdfRefCountedBuffer buffer;
+    PdfOutputDevice device(&buffer);
+    PdfInputDevice source(original.constData(), std::size_t(original.size()));
+    writer.WriteUpdate(&device, &source, end.xrefStream);
+    return QByteArray(buffer.GetBuffer(), qsizetype(device.GetLength()));
+}
+
+// Whether poppler opens `bytes` with `password`, finds `pageCount` pages and draws `page`.
+bool ReadersOpen(const QByteArray& bytes, const QByteArray& password, int pageCount, int page)
+{
+    const std::unique_ptr<Poppler::Document> document =
+        Poppler::Document::loadFromData(bytes, password, password);
+    if (!document || document->isLocked() || document->numPages() != pageCount) {
+        return false;
+    }
+    const std::unique_ptr<Poppler::Page> drawn = document->page(page);
+    return drawn && !drawn->renderToImage(18.0, 18.0).isNull();
+}
+
+// PoDoFo reads an encrypted document for an update completely (objects, pages, the security
+// handler authenticated) and only then refuses, as it cannot write such an update itself; the
+// document is used, with EncryptedUpdateWriter, when it is indeed complete.
+std::optional<QString> ReadEncrypted(PdfMemDocument& document)
+{
+    const bool complete = document.GetEncrypt() && document.GetTrailer() && document.GetCatalog() &&
+                          !document.GetObjects().GetCanReuseObjectNumbers();
+    return complete ? std::nullopt : std::optional<QString>(CannotUpdateEncrypted());
+}
+
+// Opens `original` for an incremental update; a message when it cannot be opened. `opensWith`:
+// the password it was opened with, empty when it needed none.
 std::optional<QString> Open(PdfMemDocument& document, const QByteArray& original,
-                            const QByteArray& password)
+                            const QByteArray& password, QByteArray* opensWith)
 {
     try {
         document.LoadFromBuffer(original.constData(), long(original.size()), true);
         return std::nullopt;
     } catch (const PdfError& error) {
+        if (error.GetError() == ePdfError_CannotEncryptedForUpdate) {
+            return ReadEncrypted(document);
+        }
         if (error.GetError() != ePdfError_InvalidPassword) {
             return MessageFor(error);
         }
@@ -338,15 +514,18 @@ std::optional<QString> Open(PdfMemDocument& document, const QByteArray& original
         return Damaged();
     }
     if (password.isEmpty()) {
-        return QStringLiteral(
-            "この PDF はパスワードで保護されています。パスワードを指定してください");
+        return NeedsPassword();
     }
+    *opensWith = password;
     try {
         document.SetPassword(password.toStdString());
         return std::nullopt;
     } catch (const PdfError& error) {
+        if (error.GetError() == ePdfError_CannotEncryptedForUpdate) {
+            return ReadEncrypted(document);
+        }
         if (error.GetError() == ePdfError_InvalidPassword) {
-            return QStringLiteral("パスワードが違います");
+            return WrongPassword();
         }
         return MessageFor(error);
     } catch (const std::exception&) {
@@ -364,14 +543,17 @@ Stamped StampPdf(const QByteArray& original, const QByteArray& password,
     if (!LooksLikePdf(original)) {
         return Failure(NotPdf());
     }
+    EnableOlderCiphers();
     // Held so that it can go, with its own copy of the original, before the result is copied
     // out: a large file is then in memory three times at most rather than four.
     std::optional<PdfMemDocument> loaded;
     loaded.emplace();
     PdfMemDocument& document = *loaded;
-    if (const std::optional<QString> problem = Open(document, original, password)) {
+    QByteArray opensWith;
+    if (const std::optional<QString> problem = Open(document, original, password, &opensWith)) {
         return Failure(*problem);
     }
+    const bool encrypted = document.GetEncrypt() != nullptr;
     try {
         const int pageCount = document.GetPageCount();
         for (const Stamp& stamp : request.stamps) {
@@ -427,15 +609,26 @@ Stamped StampPdf(const QByteArray& original, const QByteArray& password,
             StampPage(document, pages[page], stamps, forms, resources, pool);
         }
 
-        PdfRefCountedBuffer buffer;
-        PdfOutputDevice device(&buffer);
-        document.WriteUpdate(&device, true);
-        const qsizetype length = qsizetype(device.GetLength());
-        loaded.reset();
-        QByteArray bytes(buffer.GetBuffer(), length);
+        QByteArray bytes;
+        if (encrypted) {
+            bytes = WriteEncryptedUpdate(document, original, opensWith);
+            loaded.reset();
+        } else {
+            PdfRefCountedBuffer buffer;
+            PdfOutputDevice device(&buffer);
+            document.WriteUpdate(&device, true);
+            const qsizetype length = qsizetype(device.GetLength());
+            loaded.reset();
+            bytes = QByteArray(buffer.GetBuffer(), length);
+        }
         // The whole point of the update: the original stays, byte for byte, at the start.
         if (bytes.size() <= original.size() || !bytes.startsWith(original)) {
-            return Failure(CannotUpdate());
+            return Failure(encrypted ? CannotUpdateEncrypted() : CannotUpdate());
+        }
+        // Never a file that readers cannot open: the revision written with the original key
+        // must open with the same password and draw a stamped page.
+        if (encrypted && !ReadersOpen(bytes, opensWith, pageCount, byPage.begin()->first)) {
+            return Failure(CannotUpdateEncrypted());
         }
         return Stamped{bytes, {}};
     } catch (const PdfError& error) {

@@ -120,20 +120,34 @@ QByteArray WithPageEntry(const QByteArray& original, int page, const QByteArray&
 
 // Page `page` (1-based) rendered by poppler at 300 dpi, the part `areaMm` from the visible
 // top-left corner only.
-QImage Render(const QByteArray& pdf, int page, const QRectF& areaMm)
+QImage Render(const QByteArray& pdf, int page, const QRectF& areaMm, const QString& password = {})
 {
     const QString in = Save(pdf, QStringLiteral("render.pdf"));
     const QString prefix = QDir(velmr::test::PrivateTemp()).filePath(QStringLiteral("render"));
     const QRect area((areaMm.topLeft() / kMmPerPixel).toPoint(),
                      (areaMm.size() / kMmPerPixel).toSize());
     const QString number = QString::number(page);
-    RunTool(QStringLiteral("pdftoppm"),
-            {QStringLiteral("-r"), QString::number(kRenderDpi), QStringLiteral("-f"), number,
-             QStringLiteral("-l"), number, QStringLiteral("-x"), QString::number(area.x()),
-             QStringLiteral("-y"), QString::number(area.y()), QStringLiteral("-W"),
-             QString::number(area.width()), QStringLiteral("-H"), QString::number(area.height()),
-             QStringLiteral("-cropbox"), QStringLiteral("-png"), QStringLiteral("-singlefile"), in,
-             prefix});
+    RunTool(QStringLiteral("pdftoppm"), {QStringLiteral("-r"),
+                                         QString::number(kRenderDpi),
+                                         QStringLiteral("-f"),
+                                         number,
+                                         QStringLiteral("-l"),
+                                         number,
+                                         QStringLiteral("-x"),
+                                         QString::number(area.x()),
+                                         QStringLiteral("-y"),
+                                         QString::number(area.y()),
+                                         QStringLiteral("-W"),
+                                         QString::number(area.width()),
+                                         QStringLiteral("-H"),
+                                         QString::number(area.height()),
+                                         QStringLiteral("-cropbox"),
+                                         QStringLiteral("-png"),
+                                         QStringLiteral("-singlefile"),
+                                         QStringLiteral("-upw"),
+                                         password,
+                                         in,
+                                         prefix});
     QImage image(prefix + QStringLiteral(".png"));
     return image.convertToFormat(QImage::Format_RGB32);
 }
@@ -165,12 +179,14 @@ QRect InkBox(const QImage& image)
     return box;
 }
 
-void ExpectQpdfCheckPasses(const QByteArray& pdf)
+void ExpectQpdfCheckPasses(const QByteArray& pdf, const QString& password = {})
 {
     int status = 0;
     const QByteArray said =
         RunTool(QStringLiteral("qpdf"),
-                {QStringLiteral("--check"), Save(pdf, QStringLiteral("check.pdf"))}, &status);
+                {QStringLiteral("--check"), QStringLiteral("--password=") + password,
+                 Save(pdf, QStringLiteral("check.pdf"))},
+                &status);
     EXPECT_EQ(status, 0) << said.toStdString();
 }
 
@@ -190,8 +206,18 @@ struct PlacementCase
     int page; // 0-based
     QPointF atMm;
     double rotation;
-    bool picture = false; // the bitmap seal rather than the name seal
+    bool picture = false;  // the bitmap seal rather than the name seal
+    QString password = {}; // the user password the document is opened with
 };
+
+// The document encrypted by qpdf with the user password `user` (empty: opens without one),
+// the owner password "owner" and `how` (say "128 --use-aes=y").
+QByteArray Encrypted(const QByteArray& original, const QString& user, const QString& how)
+{
+    return Qpdf(original, QStringList{QStringLiteral("--allow-weak-crypto"),
+                                      QStringLiteral("--encrypt"), user, QStringLiteral("owner")} +
+                              how.split(QLatin1Char(' ')));
+}
 
 // The seal lands centred where it was placed, at its true size, on every kind of page.
 TEST(PdfStampTest, SealLandsCentredAtTrueSizeOnEveryKindOfPage)
@@ -224,6 +250,33 @@ TEST(PdfStampTest, SealLandsCentredAtTrueSizeOnEveryKindOfPage)
         {"linearized", Qpdf(mixed, {QStringLiteral("--linearize")}), 0, {100, 100}, 0},
         {"stamped before", StampPdf(a4, {}, OneStampAt({20, 20})).bytes, 0, {60, 60}, 0},
         {"bitmap seal", a4, 0, {70, 80}, 20, true},
+        {"user password, 128-bit RC4",
+         Encrypted(mixed, QStringLiteral("user"), QStringLiteral("128 --use-aes=n")),
+         1,
+         {100, 80},
+         0,
+         false,
+         QStringLiteral("user")},
+        {"owner password only, 40-bit RC4",
+         Encrypted(a4, {}, QStringLiteral("40")),
+         0,
+         {50, 60},
+         0},
+        {"owner password only, AES-128",
+         Encrypted(a4, {}, QStringLiteral("128 --use-aes=y")),
+         0,
+         {50, 60},
+         20,
+         true},
+        {"user password, AES-256",
+         Encrypted(Qpdf(mixed, {QStringLiteral("--object-streams=generate")}),
+                   QStringLiteral("user"), QStringLiteral("256")),
+         2,
+         {50, 70},
+         0,
+         false,
+         QStringLiteral("user")},
+        {"owner password only, AES-256", Encrypted(a4, {}, QStringLiteral("256")), 0, {50, 60}, 0},
     };
     const std::shared_ptr<const SealArtwork> name = NameSealArt();
     const std::shared_ptr<const SealArtwork> picture = PictureSealArt();
@@ -236,13 +289,13 @@ TEST(PdfStampTest, SealLandsCentredAtTrueSizeOnEveryKindOfPage)
         StampRequest request;
         request.seals = {art};
         request.stamps = {Stamp{c.page, c.atMm, c.rotation, 0}};
-        const velmr::stamp::Stamped stamped = StampPdf(c.pdf, {}, request);
+        const velmr::stamp::Stamped stamped = StampPdf(c.pdf, c.password.toUtf8(), request);
         ASSERT_TRUE(stamped.error.isEmpty()) << stamped.error.toStdString();
         EXPECT_TRUE(stamped.bytes.startsWith(c.pdf));
-        ExpectQpdfCheckPasses(stamped.bytes);
+        ExpectQpdfCheckPasses(stamped.bytes, c.password);
 
         const QRectF area(c.atMm - QPointF(10, 10), QSizeF(20, 20));
-        const QRect box = InkBox(Render(stamped.bytes, c.page + 1, area));
+        const QRect box = InkBox(Render(stamped.bytes, c.page + 1, area, c.password));
         ASSERT_FALSE(box.isEmpty());
         const QPointF centre =
             area.topLeft() +
@@ -339,7 +392,11 @@ TEST(PdfStampTest, BadInputSaysWhyAndWritesNothing)
         {"truncated", pdf.left(pdf.size() / 2), {}, "壊れているか、途中で切れています"},
         {"no password", locked, {}, "パスワードを指定してください"},
         {"wrong password", locked, "guess", "パスワードが違います"},
-        {"right password", locked, "user", "追記保存"},
+        {"wrong password, RC4",
+         Qpdf(pdf, {QStringLiteral("--allow-weak-crypto"), QStringLiteral("--encrypt"),
+                    QStringLiteral("user"), QStringLiteral("owner"), QStringLiteral("128"),
+                    QStringLiteral("--use-aes=n")}),
+         "guess", "パスワードが違います"},
         {"no such page", pdf, {}, "2 ページ目はありません", 1},
         {"folder not writable", pdf, {}, "書き込む許可がありません", 0, true},
     };
