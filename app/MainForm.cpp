@@ -562,30 +562,19 @@ void TMainForm::closeEvent(QCloseEvent* event)
 
 bool TMainForm::QueryClose(seal::TMDIChild& document)
 {
-    if (!document.IsModified())
-        return true;
-    // The seal asked about is the one in front.
-    if (auto* window = qobject_cast<QMdiSubWindow*>(document.parentWidget())) {
-        if (window->isMinimized())
-            window->showNormal();
-        mdiArea_->setActiveSubWindow(window);
-    }
-    switch (platform::Dialogs().AskSaveChanges(this, QStringLiteral("瑠環印影ＭＧＲ"),
-                                               QStringLiteral("変更を保存しますか？"))) {
-    case platform::SaveChangesAnswer::Save:
-        return SaveDocument(document);
-    case platform::SaveChangesAnswer::Discard:
-        return true;
-    case platform::SaveChangesAnswer::Cancel:
-        break;
-    }
-    return false;
+    return !document.IsModified() ||
+           AskSaveChanges(document, [this, &document] { return SaveDocument(document); });
 }
 
 bool TMainForm::QueryClose(stamp::PdfWindow& document)
 {
-    if (!document.IsModified())
-        return true;
+    return !document.IsModified() ||
+           AskSaveChanges(document, [&document] { return document.Save(); });
+}
+
+bool TMainForm::AskSaveChanges(QWidget& document, const std::function<bool()>& save)
+{
+    // The document asked about is the one in front.
     if (auto* window = qobject_cast<QMdiSubWindow*>(document.parentWidget())) {
         if (window->isMinimized())
             window->showNormal();
@@ -594,7 +583,7 @@ bool TMainForm::QueryClose(stamp::PdfWindow& document)
     switch (platform::Dialogs().AskSaveChanges(this, QStringLiteral("瑠環印影ＭＧＲ"),
                                                QStringLiteral("変更を保存しますか？"))) {
     case platform::SaveChangesAnswer::Save:
-        return document.Save();
+        return save();
     case platform::SaveChangesAnswer::Discard:
         return true;
     case platform::SaveChangesAnswer::Cancel:

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QSet>
 
+#include <functional>
 #include <vector>
 
 class QAction;
@@ -112,6 +113,8 @@ public:
     bool QueryClose(seal::TMDIChild& document);
     // The same for a PDF document with stamps not yet written.
     bool QueryClose(stamp::PdfWindow& document);
+    // Brings the changed `document` to the front and asks; 保存 runs `save`.
+    bool AskSaveChanges(QWidget& document, const std::function<bool()>& save);
     void WindowCascadeItemClick();
     void WindowTileItemClick();
     void WindowArrangeItemClick();

@@ -256,26 +256,31 @@ Stamp PdfView::Shown(std::size_t index) const
     return stamp;
 }
 
-QPolygonF PdfView::SelectionOutline(const Stamp& stamp) const
+QTransform PdfView::StampFrame(const Stamp& stamp) const
 {
-    const QSizeF size = model_.Seals()[stamp.seal]->SizeMm() * layout_.PixelsPerMm();
-    QTransform turn;
     const QPointF centre = ViewportPointOf(stamp.page, stamp.centreMm);
+    QTransform turn;
     turn.translate(centre.x(), centre.y());
     turn.rotate(stamp.rotationDeg);
+    return turn;
+}
+
+QSizeF PdfView::StampSize(const Stamp& stamp) const
+{
+    return model_.Seals()[stamp.seal]->SizeMm() * layout_.PixelsPerMm();
+}
+
+QPolygonF PdfView::SelectionOutline(const Stamp& stamp) const
+{
+    const QSizeF size = StampSize(stamp);
     const QRectF box(-size.width() / 2 - 2, -size.height() / 2 - 2, size.width() + 4,
                      size.height() + 4);
-    return turn.map(QPolygonF(box));
+    return StampFrame(stamp).map(QPolygonF(box));
 }
 
 QPointF PdfView::RotateHandle(const Stamp& stamp) const
 {
-    const QSizeF size = model_.Seals()[stamp.seal]->SizeMm() * layout_.PixelsPerMm();
-    QTransform turn;
-    const QPointF centre = ViewportPointOf(stamp.page, stamp.centreMm);
-    turn.translate(centre.x(), centre.y());
-    turn.rotate(stamp.rotationDeg);
-    return turn.map(QPointF(0, -size.height() / 2 - 2 - kRotateStem));
+    return StampFrame(stamp).map(QPointF(0, -StampSize(stamp).height() / 2 - 2 - kRotateStem));
 }
 
 bool PdfView::OnRotateHandle(QPoint viewportPoint) const

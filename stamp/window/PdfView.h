@@ -5,6 +5,7 @@
 
 #include <QAbstractScrollArea>
 #include <QImage>
+#include <QTransform>
 
 #include <map>
 #include <memory>
@@ -123,6 +124,10 @@ private:
     // The stamp as shown: the one being dragged at its dragged place.
     Stamp Shown(std::size_t index) const;
     // The selected stamp's outline corners and rotate handle, in viewport pixels.
+    // A stamp's own frame in the viewport: its centre at the origin, turned as it is turned.
+    QTransform StampFrame(const Stamp& stamp) const;
+    // Its size on screen, in pixels.
+    QSizeF StampSize(const Stamp& stamp) const;
     QPolygonF SelectionOutline(const Stamp& stamp) const;
     QPointF RotateHandle(const Stamp& stamp) const;
     bool OnRotateHandle(QPoint viewportPoint) const;
